@@ -1,0 +1,64 @@
+#pragma once
+// The countdown: a 500 ms thread timer, songs counted on detected track
+// changes and minutes on every 120th tick, then the stop method and the final
+// action. The remaining count lives in Settings so an open dialog can show it.
+
+#include <windows.h>
+
+class RunState;
+class Settings;
+
+const UINT TickIntervalMs = 500;
+const int TicksPerMinute = 120;
+const UINT DialogNotify = WM_USER + 1;       // wParam 1: counts changed; 2: finished
+const WPARAM DialogNotifyCounts = 1;
+const WPARAM DialogNotifyFinished = 2;
+
+const int TrackStartWindowMs = 3000;         // a track change lands below this position
+const int TrackEndWindowMs = 9791;           // ...coming from this close to the end
+
+// Longest fade: the player's own volume scale tops out at 255.
+const int MaxFadeSteps = 255;
+const int FadeDurationMs = 5000;
+
+class CountdownEngine {
+public:
+    CountdownEngine(RunState& runState, Settings& settings);
+    virtual ~CountdownEngine();
+
+    bool arm();
+    bool disarm();
+
+    void attachDialog(HWND window) { dialogWindow = window; }
+    void detachDialog() { dialogWindow = NULL; }
+    void notifyDialog();
+
+    // One timer tick: count, or begin the end once the count is spent.
+    void tick();
+    bool minuteElapsed();
+    bool trackEnded();
+    void stopSong(int stopMethod);
+    void finish(int finalAction);
+
+private:
+    void postToDialog(WPARAM what);
+
+    HWND dialogWindow;
+    Settings& settings;
+    RunState& runState;
+    UINT_PTR timerId;
+    bool detectorPrimed;
+    int lastPositionMs;
+    // Wide: the player's length in seconds times 1000 need not fit 32 bits.
+    long long trackLengthMs;
+    bool minutePrimed;
+    int minuteTicks;
+};
+
+// The one engine, for the timer callback, which carries no object of its own.
+extern CountdownEngine* currentEngine;
+
+void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timer, DWORD systemTime);
+
+// Asks the system to switch the computer off, with the shutdown privilege.
+void powerOff();

@@ -1,0 +1,48 @@
+# Shared by the scripts: where things are, the build, and the Wine set-up.
+# Sourced, not run.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${NIGHTCAP_BUILD:-$root/build}
+
+export WINEPREFIX=$build/wineprefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No network here: never offer to install Mono or Gecko.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+nightcap_build() {
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$build" -j "$(nproc)" -- --no-print-directory | grep -vE '^\[ *[0-9]+%\]' || true
+  # The pipe hides the build's own status: check what it made.
+  cmake --build "$build" -j "$(nproc)" >/dev/null
+}
+
+# Creates the Wine prefix once. Without a window manager (Xvfb), Wine waits
+# about two seconds whenever a managed window closes; unmanaged windows don't.
+nightcap_prepare_wine() {
+  if [ ! -f "$WINEPREFIX/.nightcap-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.nightcap-ready"
+  fi
+}
+
+# Runs a command with a display (Xvfb unless one is given) and one Wine
+# server for the whole run, which is shut down afterwards whatever happens.
+nightcap_with_display() {
+  if [ -n "${DISPLAY:-}" ] && [ -z "${NIGHTCAP_XVFB:-}" ]; then
+    nightcap_with_wineserver "$@"
+  else
+    NIGHTCAP_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$root/script/lib/with-wineserver" "$@"
+  fi
+}
+
+nightcap_with_wineserver() {
+  "$root/script/lib/with-wineserver" "$@"
+}

@@ -1,0 +1,154 @@
+#include "settings/Settings.h"
+
+#include <string.h>
+
+#include "plugin/PluginDescriptor.h"
+
+const char SettingsFileName[] = "gen_nightcap.dat";
+
+namespace {
+
+// Same length as the settings file's name, so it fits wherever that fits.
+const char TemporaryFileName[] = "gen_nightcap.tmp";
+
+void putInt(unsigned char* at, int value) {
+    unsigned int bits = static_cast<unsigned int>(value);
+    at[0] = static_cast<unsigned char>(bits);
+    at[1] = static_cast<unsigned char>(bits >> 8);
+    at[2] = static_cast<unsigned char>(bits >> 16);
+    at[3] = static_cast<unsigned char>(bits >> 24);
+}
+
+int getInt(const unsigned char* at) {
+    unsigned int bits = static_cast<unsigned int>(at[0]) | (static_cast<unsigned int>(at[1]) << 8) |
+                        (static_cast<unsigned int>(at[2]) << 16) | (static_cast<unsigned int>(at[3]) << 24);
+    int value;
+    memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Replaces the last path component of a full file path with name.
+bool siblingPath(const char* path, const char* name, char* out, size_t outChars) {
+    const char* cut = strrchr(path, '\\');
+    size_t directoryChars = cut ? static_cast<size_t>(cut - path) + 1 : 0;
+    size_t nameChars = strlen(name);
+    if (directoryChars + nameChars + 1 > outChars) {
+        return false;
+    }
+    memcpy(out, path, directoryChars);
+    memcpy(out + directoryChars, name, nameChars + 1);
+    return true;
+}
+
+bool writeAll(HANDLE file, const unsigned char* data, DWORD size) {
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, NULL) && written == size;
+}
+
+}  // namespace
+
+Settings::Settings() : songs(3), minutes(10), countMode(1), stopMethod(1), finalAction(3) {}
+
+int Settings::setCountMode(int value) {
+    int previous = countMode;
+    countMode = value;
+    return previous;
+}
+
+int Settings::setStopMethod(int value) {
+    int previous = stopMethod;
+    stopMethod = value;
+    return previous;
+}
+
+int Settings::setFinalAction(int value) {
+    int previous = finalAction;
+    finalAction = value;
+    return previous;
+}
+
+bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) {
+    if (pathChars == 0) {
+        return false;
+    }
+    path[0] = '\0';
+    char moduleName[ModulePathChars];
+    DWORD length = GetModuleFileNameA(moduleInstance, moduleName, ModulePathChars);
+    // A full buffer means the name was cut (and on old systems not terminated).
+    if (length == 0 || length >= static_cast<DWORD>(ModulePathChars)) {
+        return false;
+    }
+    moduleName[length] = '\0';
+    char built[ModulePathChars];
+    if (!siblingPath(moduleName, SettingsFileName, built, sizeof built) || strlen(built) + 1 > pathChars) {
+        return false;
+    }
+    memcpy(path, built, strlen(built) + 1);
+    return true;
+}
+
+bool Settings::save() const {
+    char path[ModulePathChars];
+    char temporary[ModulePathChars];
+    if (!filePath(pluginDescriptor.moduleInstance, path, sizeof path) ||
+        !siblingPath(path, TemporaryFileName, temporary, sizeof temporary)) {
+        return false;
+    }
+    // A read-only file is the user's word that it must not change.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+
+    unsigned char record[SettingsFileSize];
+    putInt(record + 0, countMode);
+    putInt(record + 4, stopMethod);
+    putInt(record + 8, finalAction);
+    putInt(record + 12, songs);
+    putInt(record + 16, minutes);
+
+    // Write a sibling first and move it over the file, so that a failure on
+    // the way never leaves a damaged or empty settings file behind.
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool written = writeAll(file, record, SettingsFileSize) && FlushFileBuffers(file);
+    bool closed = CloseHandle(file) != FALSE;
+    if (!written || !closed ||
+        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary);
+        return false;
+    }
+    return true;
+}
+
+bool Settings::load() {
+    char path[ModulePathChars];
+    if (!filePath(pluginDescriptor.moduleInstance, path, sizeof path)) {
+        return false;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    unsigned char record[SettingsFileSize];
+    DWORD total = 0;
+    while (total < static_cast<DWORD>(SettingsFileSize)) {
+        DWORD got = 0;
+        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL) || got == 0) {
+            break;
+        }
+        total += got;
+    }
+    CloseHandle(file);
+    if (total != static_cast<DWORD>(SettingsFileSize)) {
+        return false;
+    }
+    countMode = getInt(record + 0);
+    stopMethod = getInt(record + 4);
+    finalAction = getInt(record + 8);
+    songs = getInt(record + 12);
+    minutes = getInt(record + 16);
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The five values that describe a countdown, and the 20-byte file that keeps
+// them beside the module. While a countdown runs, the two counts in memory are
+// the remaining counts; the file keeps the user's values.
+
+#include <windows.h>
+#include <stddef.h>
+
+const int SettingsFileSize = 20;
+const int ModulePathChars = 260;             // terminator included
+extern const char SettingsFileName[];        // "gen_nightcap.dat"
+
+class Settings {
+public:
+    Settings();
+    virtual ~Settings() {}
+
+    int getSongs() const { return songs; }
+    void setSongs(int value) { songs = value; }
+    int getMinutes() const { return minutes; }
+    void setMinutes(int value) { minutes = value; }
+
+    // The three choices: setters return the value they replace.
+    int getCountMode() const { return countMode; }
+    int setCountMode(int value);
+    int getStopMethod() const { return stopMethod; }
+    int setStopMethod(int value);
+    int getFinalAction() const { return finalAction; }
+    int setFinalAction(int value);
+
+    // True only when all 20 bytes reached the file, which then replaced the
+    // previous one; on failure the previous file is left as it was.
+    bool save() const;
+    // Replaces all five values from the file, or none of them.
+    bool load();
+
+    // The settings file beside the module, into path (ModulePathChars long).
+    // False, with an empty path, when the module's name cannot be had whole or
+    // the file name does not fit: a cut-off path could name another folder.
+    static bool filePath(HINSTANCE moduleInstance, char* path, size_t pathChars);
+
+private:
+    int songs;
+    int minutes;
+    int countMode;
+    int stopMethod;
+    int finalAction;
+};

@@ -1,0 +1,3 @@
+#include "tests/HostFixture.h"
+
+class SettingsTest : public HostFixture {};

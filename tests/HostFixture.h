@@ -1,0 +1,45 @@
+#pragma once
+// A test with the real plug-in loaded in a PluginHost, a simulated player
+// window on the test thread, and the module's own file name pointed into a
+// fresh folder, so every test has its own settings file.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/PlayerModel.h"
+#include "host/PlayerWindow.h"
+#include "host/PluginHost.h"
+
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads the module (the shipped one unless told otherwise), fakes its
+    // location into folder, writes the two handles. Does not call init.
+    void loadPlugin(const char* dllName = "gen_Nightcap.dll");
+    // loadPlugin and init, which must succeed.
+    void startPlugin(const char* dllName = "gen_Nightcap.dll");
+
+    std::string settingsPath() const { return folder + "\\gen_nightcap.dat"; }
+    void writeSettingsBytes(const std::vector<unsigned char>& bytes) const;
+    // countMode, stopMethod, finalAction, songs, minutes: the file's order.
+    void writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const;
+    bool settingsFileExists() const;
+    std::vector<unsigned char> readSettingsBytes() const;
+    std::vector<std::string> filesInFolder() const;
+
+    // Removes and returns the quit request posted to this thread, if any.
+    bool takeQuitMessage();
+
+    std::string folder;
+    PlayerModel player;
+    std::unique_ptr<PlayerWindow> playerWindow;
+    std::unique_ptr<PluginHost> host;
+};
+
+std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes);
