@@ -134,6 +134,9 @@ BOOL WINAPI fakeExitWindowsEx(UINT flags, DWORD) {
 
 DWORD WINAPI fakeGetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) {
     PluginHost& h = host();
+    if (module == h.module()) {
+        ++h.moduleNameCalls;
+    }
     if (!h.fakeModuleName || module != h.module()) {
         return GetModuleFileNameA(module, name, size);
     }

@@ -79,6 +79,7 @@ public:
     std::string moduleName;        // answered when fakeModuleName
     DWORD moduleNameError = 0;     // non-zero: GetModuleFileNameA fails with it
     bool legacyTruncation = false; // a cut name without terminator, as old systems give it
+    int moduleNameCalls = 0;       // the module asked its own file name
 
     // --- heap: count and fail the module's allocations ---
     int mallocCalls = 0;
