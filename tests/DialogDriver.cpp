@@ -1,0 +1,229 @@
+#include "tests/DialogDriver.h"
+
+#include <gtest/gtest.h>
+
+#include "host/PluginHost.h"
+
+DialogDriver* DialogDriver::current = nullptr;
+
+namespace {
+
+// As fast as the system's timers go: each step costs one firing.
+const UINT FiringIntervalMs = USER_TIMER_MINIMUM;
+
+struct DialogSearch {
+    HWND owner;
+    HWND first;
+    int count;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM lParam) {
+    DialogSearch& search = *reinterpret_cast<DialogSearch*>(lParam);
+    char className[16];
+    if (GetClassNameA(window, className, sizeof className) > 0 && lstrcmpA(className, "#32770") == 0 &&
+        GetWindow(window, GW_OWNER) == search.owner) {
+        if (search.first == NULL) {
+            search.first = window;
+        }
+        ++search.count;
+    }
+    return TRUE;
+}
+
+std::string windowText(HWND window) {
+    if (window == NULL) {
+        return std::string();
+    }
+    int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int got = GetWindowTextA(window, &text[0], length + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+LPARAM keyData(UINT virtualKey, bool alt, bool release) {
+    UINT scanCode = MapVirtualKeyA(virtualKey, 0 /* MAPVK_VK_TO_VSC */);
+    unsigned int data = 1 | (scanCode & 0xff) << 16;
+    if (alt) {
+        data |= 1u << 29;
+    }
+    if (release) {
+        data |= 3u << 30;
+    }
+    return static_cast<LPARAM>(data);
+}
+
+}  // namespace
+
+DialogDriver::DialogDriver(HWND owner, PluginHost* host) : owner(owner), host(host) {}
+
+DialogDriver::~DialogDriver() {
+    if (timer != 0) {
+        KillTimer(NULL, timer);
+    }
+    if (current == this) {
+        current = nullptr;
+    }
+}
+
+DialogDriver& DialogDriver::then(Step step) {
+    steps.push_back(step);
+    return *this;
+}
+
+void DialogDriver::run(const std::function<void()>& open) {
+    firings = 0;
+    nextStep = 0;
+    ending = false;
+    DialogDriver* outer = current;
+    current = this;
+    timer = SetTimer(NULL, 0, FiringIntervalMs, onTimer);
+    ASSERT_NE(timer, 0u) << "no timer to drive the dialog";
+    open();
+    KillTimer(NULL, timer);
+    timer = 0;
+    current = outer;
+    EXPECT_EQ(nextStep, steps.size()) << "the dialog ended, or never showed, with " << steps.size() - nextStep
+                                      << " of " << steps.size() << " steps not run";
+    ranSteps = nextStep;
+    steps.clear();
+    nextStep = 0;
+}
+
+void CALLBACK DialogDriver::onTimer(HWND, UINT, UINT_PTR, DWORD) {
+    // A step that runs a message loop of its own would fire again inside.
+    if (current != nullptr && !current->busy) {
+        current->busy = true;
+        current->fire();
+        current->busy = false;
+    }
+}
+
+void DialogDriver::fire() {
+    ++firings;
+    HWND open = dialog();
+    if (open == NULL) {
+        return;
+    }
+    if (ending) {
+        // Ended once already and still there: take it down outright.
+        DestroyWindow(open);
+        return;
+    }
+    if (firings > static_cast<int>(steps.size()) + spareFirings) {
+        endDialog(open, "the step limit was reached");
+        return;
+    }
+    if (nextStep == steps.size()) {
+        endDialog(open, "the dialog is still open after the last step");
+        return;
+    }
+    if (!IsWindowVisible(open)) {
+        return;
+    }
+    Step& step = steps[nextStep++];
+    step(*this);
+}
+
+void DialogDriver::endDialog(HWND open, const char* why) {
+    ADD_FAILURE() << why << " (" << nextStep << " of " << steps.size() << " steps run); the driver closes it";
+    ending = true;
+    EndDialog(open, 0);
+}
+
+HWND DialogDriver::dialog() const {
+    DialogSearch search = {owner, NULL, 0};
+    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&search));
+    return search.first;
+}
+
+int DialogDriver::openDialogs() const {
+    DialogSearch search = {owner, NULL, 0};
+    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+HWND DialogDriver::item(int id) const {
+    HWND control = GetDlgItem(dialog(), id);
+    EXPECT_NE(control, static_cast<HWND>(NULL)) << "no control " << id;
+    return control;
+}
+
+std::string DialogDriver::text(int id) const {
+    return windowText(item(id));
+}
+
+std::string DialogDriver::caption() const {
+    return windowText(dialog());
+}
+
+bool DialogDriver::checked(int id) const {
+    return SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool DialogDriver::enabled(int id) const {
+    return IsWindowEnabled(item(id)) != FALSE;
+}
+
+int DialogDriver::focusedId() const {
+    HWND focus = GetFocus();
+    HWND open = dialog();
+    if (focus == NULL || open == NULL || !IsChild(open, focus)) {
+        return 0;
+    }
+    return GetDlgCtrlID(focus);
+}
+
+void DialogDriver::click(int id) {
+    HWND button = item(id);
+    // A user cannot click a greyed control, and BM_CLICK on a greyed
+    // automatic radio button can hang the system's button code.
+    if (button == NULL || !IsWindowEnabled(button)) {
+        ADD_FAILURE() << "control " << id << " is greyed and cannot be clicked";
+        return;
+    }
+    SendMessageA(button, BM_CLICK, 0, 0);
+}
+
+void DialogDriver::type(int id, const std::string& chars) {
+    HWND field = item(id);
+    if (field == NULL || !IsWindowEnabled(field)) {
+        ADD_FAILURE() << "field " << id << " is greyed and cannot be typed into";
+        return;
+    }
+    // Focused as Tab focuses it, which selects the field's text.
+    SendMessageA(dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    for (char c : chars) {
+        PostMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1);
+    }
+}
+
+void DialogDriver::paste(int id, const std::string& text) {
+    HWND field = item(id);
+    if (field == NULL) {
+        return;
+    }
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void DialogDriver::press(UINT virtualKey, bool alt) {
+    HWND target = GetFocus();
+    HWND open = dialog();
+    if (target == NULL || (target != open && !IsChild(open, target))) {
+        target = open;
+    }
+    UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    PostMessageA(target, down, virtualKey, keyData(virtualKey, alt, false));
+    PostMessageA(target, up, virtualKey, keyData(virtualKey, alt, true));
+}
+
+void DialogDriver::systemCommand(WPARAM command) {
+    PostMessageA(dialog(), WM_SYSCOMMAND, command, 0);
+}
+
+void DialogDriver::tick(int count) {
+    ASSERT_NE(host, nullptr) << "the driver has no host to tick";
+    host->ticks(count);
+}

@@ -1,0 +1,98 @@
+#pragma once
+// Drives the plug-in's modal dialog from a test as a user would.
+//
+// The plug-in's dialog runs its own message loop on the test thread, so the
+// test cannot simply go on after calling config(): it queues steps first, and
+// run() plays them from a real thread timer of the test program (only the
+// module's timers are simulated), one step per firing. Whatever a step posts
+// (keys, clicks' follow-ups, the engine's notifications) is handled by the
+// dialog before the next step runs, because timer messages come last.
+//
+//     DialogDriver driver(playerWindow->handle(), host.get());
+//     driver.then([](DialogDriver& d) { d.click(IDC_COUNT_MINUTES); })
+//           .then([](DialogDriver& d) { EXPECT_TRUE(d.enabled(IDC_MINUTES)); d.escape(); });
+//     driver.run([&] { host->config(); });
+//
+// A step runs only once the dialog is on screen. When the steps are done and
+// the dialog is still open, or a step limit is reached, the driver ends the
+// dialog itself and fails the test: a test never hangs on a forgotten dialog.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class PluginHost;
+
+class DialogDriver {
+public:
+    typedef std::function<void(DialogDriver&)> Step;
+
+    // owner: the player window that owns the dialog; host: for the engine's
+    // ticks (may be null when a test needs none).
+    DialogDriver(HWND owner, PluginHost* host);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver&) = delete;
+    DialogDriver& operator=(const DialogDriver&) = delete;
+
+    // Queues a step for the next run(); each run() uses up the queue.
+    DialogDriver& then(Step step);
+    // Calls open (which shows the dialog and returns when it ends) and plays
+    // the queued steps meanwhile. Fails the test when steps were left unrun.
+    void run(const std::function<void()>& open);
+
+    // Firings one run() may spend beyond one per step, waiting for the
+    // dialog to show; past them the dialog is ended and the test fails.
+    int spareFirings = 100;
+    // Steps run by the last run().
+    size_t stepsRun() const { return ranSteps; }
+
+    // --- inside a step: find and look ---
+    HWND dialog() const;            // the open dialog (class #32770 owned by the player), or NULL
+    int openDialogs() const;        // how many such dialogs exist
+    HWND item(int id) const;
+    std::string text(int id) const; // a control's text
+    std::string caption() const;    // the dialog's title
+    bool checked(int id) const;
+    bool enabled(int id) const;
+    int focusedId() const;          // the focused control's id, 0 when none of the dialog's
+
+    // --- inside a step: act ---
+    // Clicks a button. A greyed button cannot be clicked: that fails the test.
+    void click(int id);
+    // Puts the focus into a field as Tab does, which selects its text, and
+    // types chars over it, as keystrokes.
+    void type(int id, const std::string& chars);
+    // Replaces a field's whole text, as selecting all and pasting does; the
+    // text is not limited to what the keyboard would let through.
+    void paste(int id, const std::string& text);
+    // A key pressed and released on the focused control, through the
+    // dialog manager; alt holds the Alt key (Alt+F4).
+    void press(UINT virtualKey, bool alt = false);
+    void tab() { press(VK_TAB); }
+    void enter() { press(VK_RETURN); }
+    void escape() { press(VK_ESCAPE); }
+    // A command chosen from the window's system menu (SC_CLOSE, or an entry
+    // the dialog added).
+    void systemCommand(WPARAM command);
+    // Fires the module's simulated timer, as 500 ms passing would.
+    void tick(int count = 1);
+
+private:
+    static void CALLBACK onTimer(HWND window, UINT message, UINT_PTR timer, DWORD time);
+    void fire();
+    void endDialog(HWND open, const char* why);
+
+    HWND owner;
+    PluginHost* host;
+    std::vector<Step> steps;
+    size_t nextStep = 0;
+    size_t ranSteps = 0;
+    int firings = 0;
+    bool busy = false;
+    bool ending = false;
+    UINT_PTR timer = 0;
+
+    static DialogDriver* current;
+};
