@@ -1,10 +1,413 @@
 #include "dialog/ConfigDialog.h"
 
+#include "dialog/resource.h"
+#include "engine/CountdownEngine.h"
+#include "plugin/PlayerMessages.h"
+#include "plugin/PluginDescriptor.h"
+#include "plugin/RunState.h"
+#include "settings/Settings.h"
+
 bool dialogOpen = false;
 ConfigDialog* activeDialog = NULL;
+
+namespace {
+
+const char StartCaption[] = "start now";
+const char StopCaption[] = "stop";
+const char MistakeCaption[] = "!mistake";
+const char NoticeCaption[] = "!notice";
+const char SongsZeroText[] = "Songs should not be ZERO under current configuration! :)";
+const char NothingPlaysText[] = "Nightcap MAY NOT work as you expect! \nBecause no songs are singing NOW! :)";
+const char MinutesZeroSilentText[] =
+    "Minutes should not be ZERO under current configuration,\nbecause no songs are singing NOW! :)";
+const char MinutesZeroText[] = "Minutes should not be ZERO under current configuration! :)";
+const char AboutMenuText[] = "About Nightcap(&A)...";
+const char AboutCaption[] = "About " NIGHTCAP_TITLE;
+const char AboutText[] = NIGHTCAP_TITLE "\n"
+                         "\n"
+                         "Author : The Nightcap project\n"
+                         "Contact: nightcap@example.org\n"
+                         "         https://nightcap.example.org/";
+
+// The twelve controls that a running countdown greys.
+const int FormControls[] = {
+    IDC_COUNT_SONGS,  IDC_SONGS,         IDC_SONGS_LABEL, IDC_COUNT_MINUTES, IDC_MINUTES,     IDC_MINUTES_LABEL,
+    IDC_WAIT_SONG_END, IDC_FADE_OUT,     IDC_STOP_NOW,    IDC_STOP_PLAYING,  IDC_QUIT_PLAYER, IDC_HALT_COMPUTER,
+};
+const int MinutesGroupControls[] = {IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW};
+
+const long long SmallestCount = -2147483647LL - 1;
+const long long LargestCount = 2147483647LL;
+
+void enableControl(HWND hwnd, int id, bool enable) {
+    EnableWindow(GetDlgItem(hwnd, id), enable ? TRUE : FALSE);
+}
+
+// The system unchecks the other automatic radio buttons of the same set.
+void selectButton(HWND hwnd, int id) {
+    SendMessageA(GetDlgItem(hwnd, id), BM_SETCHECK, BST_CHECKED, 0);
+}
+
+// Decimal text of value: "-" before negatives, nothing else around the digits.
+void formatCount(int value, char* text) {
+    char digits[12];
+    int count = 0;
+    // Work on the negative side, which holds every int, the smallest included.
+    int rest = value < 0 ? value : -value;
+    do {
+        digits[count++] = static_cast<char>('0' - rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    int at = 0;
+    if (value < 0) {
+        text[at++] = '-';
+    }
+    while (count > 0) {
+        text[at++] = digits[--count];
+    }
+    text[at] = '\0';
+}
+
+void setCountText(HWND hwnd, int id, int value) {
+    char text[12];
+    formatCount(value, text);
+    SetDlgItemTextA(hwnd, id, text);
+}
+
+int readCountText(HWND hwnd, int id) {
+    char text[CountTextBufferBytes];
+    text[0] = '\0';
+    GetDlgItemTextA(hwnd, id, text, CountTextLimit);
+    text[CountTextBufferBytes - 1] = '\0';
+    return ConfigDialog::parseCount(text);
+}
+
+bool isWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool playerIsPlaying() {
+    return askPlayer(0, IsPlayingQuery) != 0;
+}
+
+}  // namespace
 
 ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine)
     : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), countMode(0), stopMethod(0),
       finalAction(0) {}
 
-void ConfigDialog::show() {}
+int ConfigDialog::parseCount(const char* text) {
+    const char* at = text;
+    while (isWhiteSpace(*at)) {
+        ++at;
+    }
+    bool negative = false;
+    if (*at == '+' || *at == '-') {
+        negative = *at == '-';
+        ++at;
+    }
+    // Wide enough that one more digit past the range cannot overflow; reading
+    // stops as soon as the magnitude leaves the range.
+    long long magnitude = 0;
+    const long long limit = negative ? -SmallestCount : LargestCount;
+    bool anyDigit = false;
+    while (*at >= '0' && *at <= '9') {
+        anyDigit = true;
+        magnitude = magnitude * 10 + (*at - '0');
+        if (magnitude > limit) {
+            return 0;
+        }
+        ++at;
+    }
+    if (!anyDigit) {
+        return 0;
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+void ConfigDialog::show() {
+    if (dialogOpen) {
+        return;
+    }
+    dialogOpen = true;
+    DialogBoxParamA(pluginDescriptor.moduleInstance, MAKEINTRESOURCEA(IDD_CONFIG), pluginDescriptor.hostWindow,
+                    dialogProc, reinterpret_cast<LPARAM>(this));
+    // The dialog's own closing paths have cleaned up already. One that could
+    // not be created, or that a quit message tore down, has not: without this
+    // no dialog would open again and the engine would post to a dead window.
+    if (dialogOpen) {
+        engine.detachDialog();
+        dialogOpen = false;
+    }
+}
+
+INT_PTR CALLBACK ConfigDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        activeDialog = reinterpret_cast<ConfigDialog*>(lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        return activeDialog->onInit(hwnd);
+    }
+    // Messages that come before WM_INITDIALOG (the font, the first sizes)
+    // have no controller yet.
+    ConfigDialog* self = reinterpret_cast<ConfigDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (self == NULL) {
+        return FALSE;
+    }
+    return self->handle(hwnd, message, wParam);
+}
+
+INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            // Enter outside the start button: nothing to do, and the dialog stays.
+            return TRUE;
+        case IDCANCEL:
+            onClose(hwnd, wParam);
+            return TRUE;
+        case IDC_COUNT_SONGS:
+            onCountSongs(hwnd);
+            return TRUE;
+        case IDC_COUNT_MINUTES:
+            onCountMinutes(hwnd);
+            return TRUE;
+        case IDC_WAIT_SONG_END:
+            chooseStopMethod(hwnd, 1);
+            return TRUE;
+        case IDC_FADE_OUT:
+            chooseStopMethod(hwnd, 2);
+            return TRUE;
+        case IDC_STOP_NOW:
+            chooseStopMethod(hwnd, 3);
+            return TRUE;
+        case IDC_STOP_PLAYING:
+            chooseFinalAction(hwnd, 1);
+            return TRUE;
+        case IDC_QUIT_PLAYER:
+            chooseFinalAction(hwnd, 2);
+            return TRUE;
+        case IDC_HALT_COMPUTER:
+            chooseFinalAction(hwnd, 3);
+            return TRUE;
+        case IDC_START_STOP:
+            onStartStop(hwnd);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_SYSCOMMAND:
+        if (wParam == IDM_ABOUT) {
+            showAbout(hwnd);
+            return TRUE;
+        }
+        return FALSE;
+    case DialogNotify:
+        if (wParam == DialogNotifyCounts) {
+            transferCounts(hwnd, true);
+        } else if (wParam == DialogNotifyFinished) {
+            setFormEnabled(hwnd, true);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL ConfigDialog::onInit(HWND hwnd) {
+    countMode = settings.getCountMode();
+    stopMethod = settings.getStopMethod();
+    finalAction = settings.getFinalAction();
+    setFormEnabled(hwnd, !runState.isRunning());
+
+    if (countMode == 2) {
+        selectButton(hwnd, IDC_COUNT_MINUTES);
+    } else {
+        selectButton(hwnd, IDC_COUNT_SONGS);
+        countMode = 1;
+    }
+
+    if (stopMethod == 2) {
+        selectButton(hwnd, IDC_FADE_OUT);
+    } else if (stopMethod == 3) {
+        selectButton(hwnd, IDC_STOP_NOW);
+    } else {
+        selectButton(hwnd, IDC_WAIT_SONG_END);
+        stopMethod = 1;
+    }
+
+    // Anything unknown falls back to the default final action, not the first.
+    if (finalAction == 1) {
+        selectButton(hwnd, IDC_STOP_PLAYING);
+    } else if (finalAction == 2) {
+        selectButton(hwnd, IDC_QUIT_PLAYER);
+    } else {
+        selectButton(hwnd, IDC_HALT_COMPUTER);
+        finalAction = 3;
+    }
+
+    transferCounts(hwnd, true);
+    engine.attachDialog(hwnd);
+    addAboutMenuItem(hwnd);
+    return TRUE;
+}
+
+void ConfigDialog::onCountSongs(HWND hwnd) {
+    if (countMode == 1) {
+        return;
+    }
+    enableGroup(hwnd, MinutesGroup, false);
+    enableGroup(hwnd, SongsGroup, true);
+    selectButton(hwnd, IDC_COUNT_SONGS);
+    countMode = 1;
+}
+
+void ConfigDialog::onCountMinutes(HWND hwnd) {
+    if (countMode == 2) {
+        return;
+    }
+    enableGroup(hwnd, SongsGroup, false);
+    enableGroup(hwnd, MinutesGroup, true);
+    selectButton(hwnd, IDC_COUNT_MINUTES);
+    countMode = 2;
+}
+
+void ConfigDialog::chooseStopMethod(HWND hwnd, int method) {
+    if (stopMethod == method) {
+        return;
+    }
+    selectButton(hwnd, IDC_WAIT_SONG_END + (method - 1));
+    stopMethod = method;
+}
+
+void ConfigDialog::chooseFinalAction(HWND hwnd, int action) {
+    if (finalAction == action) {
+        return;
+    }
+    selectButton(hwnd, IDC_STOP_PLAYING + (action - 1));
+    finalAction = action;
+}
+
+void ConfigDialog::enableGroup(HWND hwnd, int group, bool enable) {
+    if (group == SongsGroup) {
+        enableControl(hwnd, IDC_SONGS, enable);
+    } else if (group == MinutesGroup) {
+        for (int id : MinutesGroupControls) {
+            enableControl(hwnd, id, enable);
+        }
+    }
+}
+
+void ConfigDialog::setFormEnabled(HWND hwnd, bool enable) {
+    for (int id : FormControls) {
+        enableControl(hwnd, id, enable);
+    }
+    if (enable) {
+        if (countMode == 2) {
+            enableGroup(hwnd, SongsGroup, false);
+        } else {
+            enableGroup(hwnd, MinutesGroup, false);
+            countMode = 1;
+        }
+    }
+    SetWindowTextA(GetDlgItem(hwnd, IDC_START_STOP), enable ? StartCaption : StopCaption);
+}
+
+void ConfigDialog::transferCounts(HWND hwnd, bool toDialog) {
+    if (toDialog) {
+        songs = settings.getSongs();
+        minutes = settings.getMinutes();
+        setCountText(hwnd, IDC_SONGS, songs);
+        setCountText(hwnd, IDC_MINUTES, minutes);
+    } else {
+        songs = readCountText(hwnd, IDC_SONGS);
+        minutes = readCountText(hwnd, IDC_MINUTES);
+    }
+}
+
+bool ConfigDialog::validate(HWND hwnd) {
+    transferCounts(hwnd, false);
+    if (runState.isRunning()) {
+        return true;
+    }
+    if (countMode == 1) {
+        if (songs == 0) {
+            MessageBoxA(hwnd, SongsZeroText, MistakeCaption, MB_OK);
+            return false;
+        }
+        if (!playerIsPlaying()) {
+            // A warning only: the user may mean to press play afterwards.
+            MessageBoxA(hwnd, NothingPlaysText, NoticeCaption, MB_OK);
+        }
+        return true;
+    }
+    if (countMode == 2 && minutes == 0) {
+        if (stopMethod == 1) {
+            // No minutes and waiting for the song: the current song is the
+            // countdown, which needs one to be playing.
+            if (playerIsPlaying()) {
+                return true;
+            }
+            MessageBoxA(hwnd, MinutesZeroSilentText, MistakeCaption, MB_OK);
+            return false;
+        }
+        MessageBoxA(hwnd, MinutesZeroText, MistakeCaption, MB_OK);
+        return false;
+    }
+    return true;
+}
+
+void ConfigDialog::onStartStop(HWND hwnd) {
+    if (runState.isRunning()) {
+        if (!engine.disarm()) {
+            return;
+        }
+        runState.setRunning(false);
+        // The fields keep the remaining counts last shown.
+        setFormEnabled(hwnd, true);
+        return;
+    }
+    if (!validate(hwnd)) {
+        return;
+    }
+    storeSettings();
+    if (!engine.arm()) {
+        return;
+    }
+    runState.setRunning(true);
+    setFormEnabled(hwnd, false);
+    engine.detachDialog();
+    EndDialog(hwnd, 0);
+    dialogOpen = false;
+}
+
+void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
+    // Closing keeps what the user typed, unchecked; a running countdown's
+    // values stay as they were saved at its start.
+    if (!runState.isRunning()) {
+        transferCounts(hwnd, false);
+        storeSettings();
+    }
+    engine.detachDialog();
+    EndDialog(hwnd, static_cast<INT_PTR>(command));
+    dialogOpen = false;
+}
+
+bool ConfigDialog::storeSettings() {
+    settings.setCountMode(countMode);
+    settings.setStopMethod(stopMethod);
+    settings.setFinalAction(finalAction);
+    settings.setSongs(songs);
+    settings.setMinutes(minutes);
+    return settings.save();
+}
+
+void ConfigDialog::addAboutMenuItem(HWND hwnd) {
+    HMENU menu = GetSystemMenu(hwnd, FALSE);
+    AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUT, AboutMenuText);
+}
+
+void ConfigDialog::showAbout(HWND hwnd) {
+    MessageBoxA(hwnd, AboutText, AboutCaption, MB_OK);
+}

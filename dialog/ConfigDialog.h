@@ -8,6 +8,16 @@ class CountdownEngine;
 class RunState;
 class Settings;
 
+// Control sets enabled and greyed as a whole; the numbers are the CountMode
+// values that use them.
+const int SongsGroup = 1;
+const int MinutesGroup = 2;
+
+// The field text read for a count: at most this many bytes, NUL included, so
+// at most 62 characters are looked at.
+const int CountTextBufferBytes = 64;
+const int CountTextLimit = 63;
+
 class ConfigDialog {
 public:
     ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine);
@@ -16,7 +26,31 @@ public:
     // Runs the modal dialog; returns at once when one is already open.
     void show();
 
+    static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The count a field's text stands for: optional leading white space, one
+    // optional sign, decimal digits up to the first other character. Anything
+    // without a digit, or outside the signed 32-bit range, is 0.
+    static int parseCount(const char* text);
+
 private:
+    INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam);
+
+    BOOL onInit(HWND hwnd);
+    void onCountSongs(HWND hwnd);
+    void onCountMinutes(HWND hwnd);
+    void chooseStopMethod(HWND hwnd, int method);
+    void chooseFinalAction(HWND hwnd, int action);
+    void enableGroup(HWND hwnd, int group, bool enable);
+    void setFormEnabled(HWND hwnd, bool enable);
+    void transferCounts(HWND hwnd, bool toDialog);
+    bool validate(HWND hwnd);
+    void onStartStop(HWND hwnd);
+    void onClose(HWND hwnd, WPARAM command);
+    bool storeSettings();
+    void addAboutMenuItem(HWND hwnd);
+    void showAbout(HWND hwnd);
+
     Settings& settings;
     RunState& runState;
     CountdownEngine& engine;
