@@ -1,3 +1,268 @@
+// The settings file as the user's choices meet it: what is loaded at start-up
+// shows in the dialog, and closing the idle dialog saves what it holds.
+
+#include <string>
+
+#include "dialog/resource.h"
+#include "tests/DialogDriver.h"
 #include "tests/HostFixture.h"
 
-class SettingsTest : public HostFixture {};
+namespace {
+
+const std::vector<unsigned char> DefaultFileBytes = {0x01, 0, 0, 0, 0x01, 0, 0, 0, 0x03, 0, 0, 0,
+                                                     0x03, 0, 0, 0, 0x0A, 0, 0, 0};
+
+struct Shown {
+    std::string songs;
+    std::string minutes;
+    int countMode;
+    int stopMethod;
+    int finalAction;
+};
+
+int checkedOf(DialogDriver& d, int first, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (d.checked(first + i)) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+class SettingsTest : public HostFixture {
+protected:
+    // Opens the dialog, notes what it shows, and closes it with Esc, which
+    // saves the working values: the way a user reads and rewrites the file.
+    Shown openAndClose(const DialogDriver::Step& edit = nullptr) {
+        Shown shown = {"", "", 0, 0, 0};
+        DialogDriver driver(playerWindow->handle(), host.get());
+        driver.then([&](DialogDriver& d) {
+            shown.songs = d.text(IDC_SONGS);
+            shown.minutes = d.text(IDC_MINUTES);
+            shown.countMode = d.checked(IDC_COUNT_SONGS) ? 1 : (d.checked(IDC_COUNT_MINUTES) ? 2 : 0);
+            shown.stopMethod = checkedOf(d, IDC_WAIT_SONG_END, 3);
+            shown.finalAction = checkedOf(d, IDC_STOP_PLAYING, 3);
+            if (edit) {
+                edit(d);
+            }
+        });
+        driver.then([](DialogDriver& d) { d.escape(); });
+        driver.run([&] { host->config(); });
+        return shown;
+    }
+
+    std::vector<std::string> temporaryFiles() const {
+        std::vector<std::string> found;
+        for (const std::string& name : filesInFolder()) {
+            if (name != "gen_nightcap.dat") {
+                found.push_back(name);
+            }
+        }
+        return found;
+    }
+};
+
+TEST_F(SettingsTest, WithoutAFileTheDefaultsStandAndSaveAsDocumented) {
+    startPlugin();
+    Shown shown = openAndClose();
+    EXPECT_EQ(shown.songs, "3");
+    EXPECT_EQ(shown.minutes, "10");
+    EXPECT_EQ(shown.countMode, 1);
+    EXPECT_EQ(shown.stopMethod, 1);
+    EXPECT_EQ(shown.finalAction, 3);
+    EXPECT_EQ(readSettingsBytes(), DefaultFileBytes);
+    EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(SettingsTest, SavedFileHoldsTheChoicesFirstAndTheCountsLast) {
+    startPlugin();
+    openAndClose([](DialogDriver& d) {
+        d.paste(IDC_SONGS, "4");
+        d.click(IDC_COUNT_MINUTES);
+        d.paste(IDC_MINUTES, "30");
+        d.click(IDC_STOP_NOW);
+        d.click(IDC_STOP_PLAYING);
+    });
+    EXPECT_EQ(readSettingsBytes(), std::vector<unsigned char>({0x02, 0, 0, 0, 0x03, 0, 0, 0, 0x01, 0, 0, 0, 0x04, 0,
+                                                                0, 0, 0x1E, 0, 0, 0}));
+}
+
+TEST_F(SettingsTest, OnlyAWholeRecordIsLoaded) {
+    std::vector<unsigned char> record = settingsBytes(2, 3, 1, 4, 30);
+
+    std::vector<unsigned char> shortFile(record.begin(), record.end() - 1);
+    writeSettingsBytes(shortFile);
+    startPlugin();
+    Shown shown = openAndClose();
+    EXPECT_EQ(shown.songs, "3") << "a 19-byte file changes nothing";
+    EXPECT_EQ(shown.countMode, 1);
+    host.reset(new PluginHost());
+
+    std::vector<unsigned char> longFile = record;
+    longFile.insert(longFile.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    writeSettingsBytes(longFile);
+    startPlugin();
+    shown = openAndClose();
+    EXPECT_EQ(shown.songs, "4") << "a 24-byte file gives its first 20 bytes";
+    EXPECT_EQ(shown.minutes, "30");
+    EXPECT_EQ(shown.countMode, 2);
+    EXPECT_EQ(shown.stopMethod, 3);
+    EXPECT_EQ(shown.finalAction, 1);
+    EXPECT_EQ(readSettingsBytes(), record);
+}
+
+// Counts are not clamped on load; the dialog shows them as they are and
+// picks its documented fallbacks for choices outside the lists.
+TEST_F(SettingsTest, OutOfRangeValuesLoadAsTheyStand) {
+    writeSettings(7, 9, 0, -5, 2147483647);
+    startPlugin();
+    Shown shown = openAndClose();
+    EXPECT_EQ(shown.songs, "-5");
+    EXPECT_EQ(shown.minutes, "2147483647");
+    EXPECT_EQ(shown.countMode, 1);
+    EXPECT_EQ(shown.stopMethod, 1);
+    EXPECT_EQ(shown.finalAction, 3);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, -5, 2147483647));
+}
+
+TEST_F(SettingsTest, ModuleNameWithoutBackslashUsesTheCurrentFolder) {
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+    writeSettings(2, 3, 1, 4, 30);
+    loadPlugin();
+    host->moduleName = "gen_Nightcap.dll";
+    ASSERT_EQ(host->init(), 0);
+    Shown shown = openAndClose([](DialogDriver& d) { d.paste(IDC_MINUTES, "45"); });
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(shown.songs, "4");
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 4, 45));
+}
+
+// A module path the system cuts short, or one too long for the settings
+// file's name, must not send the file somewhere else: nothing is read or
+// written, and the defaults stand.
+TEST_F(SettingsTest, PathsThatDoNotFitAreNeitherReadNorWritten) {
+    // Cut at 259 characters, the name's last backslash is the test folder's
+    // own, where a cut-off path would find this file.
+    writeSettings(2, 3, 1, 4, 30);
+    std::vector<unsigned char> before = readSettingsBytes();
+    std::string tooLong = folder + "\\" + std::string(300, 'x') + "\\gen_Nightcap.dll";
+
+    struct Case {
+        const char* what;
+        std::string moduleName;
+        bool legacy;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"cut name", tooLong, false, 0},
+        {"cut name without terminator", tooLong, true, 0},
+        {"no name at all", folder + "\\gen_Nightcap.dll", false, ERROR_MOD_NOT_FOUND},
+        // 244 characters of folder and backslash: the module's name fits,
+        // the settings file's does not.
+        {"settings name does not fit", folder + "\\" + std::string(243 - folder.size() - 1, 'y') + "\\n.dll", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.reset(new PluginHost());
+        loadPlugin();
+        host->moduleName = c.moduleName;
+        host->legacyTruncation = c.legacy;
+        host->moduleNameError = c.error;
+        ASSERT_EQ(host->init(), 0);
+        Shown shown = openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); });
+        EXPECT_EQ(shown.songs, "3");
+        EXPECT_EQ(readSettingsBytes(), before);
+        EXPECT_TRUE(temporaryFiles().empty());
+    }
+}
+
+TEST_F(SettingsTest, AFolderThatJustFitsIsUsed) {
+    // 243 characters of folder and backslash, the longest that leaves room.
+    std::string deep = folder + "\\" + std::string(242 - folder.size() - 1, 'z');
+    ASSERT_EQ(deep.size() + 1, 243u);
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), NULL));
+    std::string file = deep + "\\gen_nightcap.dat";
+    loadPlugin();
+    host->moduleName = deep + "\\gen_Nightcap.dll";
+    ASSERT_EQ(host->init(), 0);
+    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "6"); });
+    FILE* saved = fopen(file.c_str(), "rb");
+    ASSERT_NE(saved, nullptr);
+    unsigned char bytes[20] = {};
+    EXPECT_EQ(fread(bytes, 1, sizeof bytes, saved), 20u);
+    fclose(saved);
+    EXPECT_EQ(bytes[12], 6);
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(deep.c_str());
+}
+
+// A save that fails on the way leaves the last good file as it was, and no
+// temporary file behind.
+TEST_F(SettingsTest, FailedSavesKeepTheLastGoodFile) {
+    writeSettings(2, 3, 1, 4, 30);
+    std::vector<unsigned char> good = readSettingsBytes();
+
+    struct Case {
+        const char* what;
+        std::function<void(PluginHost&)> breakIt;
+    };
+    const Case cases[] = {
+        {"short write",
+         [](PluginHost& h) {
+             h.writeFileHook = [](DWORD, DWORD& written) {
+                 written = 10;
+                 return false;
+             };
+         }},
+        {"write reports all but wrote less",
+         [](PluginHost& h) {
+             h.writeFileHook = [](DWORD, DWORD& written) {
+                 written = 19;
+                 return true;
+             };
+         }},
+        {"error at close", [](PluginHost& h) { h.closeHandleHook = [] { return false; }; }},
+        {"replacing refused", [](PluginHost& h) { h.moveFileHook = [] { return false; }; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.reset(new PluginHost());
+        startPlugin();
+        c.breakIt(*host);
+        openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); });
+        EXPECT_EQ(readSettingsBytes(), good);
+        EXPECT_TRUE(temporaryFiles().empty());
+    }
+
+    // And with no earlier file, a failed save leaves none.
+    DeleteFileA(settingsPath().c_str());
+    host.reset(new PluginHost());
+    startPlugin();
+    host->moveFileHook = [] { return false; };
+    openAndClose();
+    EXPECT_TRUE(filesInFolder().empty());
+}
+
+TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
+    writeSettings(2, 3, 1, 4, 30);
+    std::vector<unsigned char> good = readSettingsBytes();
+    ASSERT_TRUE(SetFileAttributesA(settingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    startPlugin();
+    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); });
+    EXPECT_EQ(readSettingsBytes(), good);
+    EXPECT_TRUE(GetFileAttributesA(settingsPath().c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(SettingsTest, ASaveReplacesTheWholeFile) {
+    writeSettingsBytes(std::vector<unsigned char>(24, 0x55));
+    startPlugin();
+    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "12"); });
+    std::vector<unsigned char> saved = readSettingsBytes();
+    EXPECT_EQ(saved, settingsBytes(1, 1, 3, 12, 0x55555555));
+    EXPECT_TRUE(temporaryFiles().empty());
+}
