@@ -23,6 +23,19 @@ void traceCall(TraceEvent::Kind kind, UINT message = 0, WPARAM wParam = 0, LPARA
     host().trace.add(event);
 }
 
+// Real timers reach the module through here, so they pass the tick hooks.
+void CALLBACK realTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+    if (PluginHost::active == nullptr) {
+        return;
+    }
+    for (const PluginHost::Timer& timer : host().timers) {
+        if (timer.id == id && timer.alive) {
+            host().deliverTick(timer);
+            return;
+        }
+    }
+}
+
 UINT_PTR WINAPI fakeSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc) {
     if (window != NULL) {
         return SetTimer(window, id, periodMs, proc);
@@ -35,7 +48,7 @@ UINT_PTR WINAPI fakeSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
     UINT_PTR granted;
     if (h.realTimers) {
         double scaled = periodMs / h.speed;
-        granted = SetTimer(NULL, 0, scaled < 1 ? 1 : static_cast<UINT>(scaled), proc);
+        granted = SetTimer(NULL, 0, scaled < 1 ? 1 : static_cast<UINT>(scaled), realTimerProc);
         if (granted == 0) {
             return 0;
         }
@@ -312,11 +325,22 @@ int PluginHost::liveTimers() const {
     return live;
 }
 
+void PluginHost::deliverTick(const Timer& timer) {
+    Timer copy = timer;  // the tick may set a new timer and move the list
+    ++ticksDelivered;
+    if (beforeTick) {
+        beforeTick();
+    }
+    copy.proc(NULL, WM_TIMER, copy.id, GetTickCount());
+    if (afterTick) {
+        afterTick();
+    }
+}
+
 bool PluginHost::tick() {
     for (size_t i = 0; i < timers.size(); ++i) {
         if (timers[i].alive) {
-            Timer timer = timers[i];
-            timer.proc(NULL, WM_TIMER, timer.id, GetTickCount());
+            deliverTick(timers[i]);
             return true;
         }
     }

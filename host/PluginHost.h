@@ -56,6 +56,11 @@ public:
     bool realTimers = false;       // hand timers to the system, period divided by speed
     double speed = 1.0;            // time warp for real timers and real Sleep
     int liveTimers() const;
+    // Told around every tick delivered to the module, simulated or real, so a
+    // caller can tell which of the module's calls belong to which tick.
+    std::function<void()> beforeTick;
+    std::function<void()> afterTick;
+    int ticksDelivered = 0;
     // Fires the live timer once, as the message loop would; false if none.
     bool tick();
     // Fires up to count ticks, stopping early when no timer is left.
@@ -93,6 +98,9 @@ public:
 
     // For the fakes: the host that loaded the module.
     static PluginHost* active;
+
+    // Runs one tick of the given timer through the hooks above.
+    void deliverTick(const Timer& timer);
 
 private:
     void patchAll();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,15 @@ class Trace {
 public:
     bool enabled = true;
     std::vector<TraceEvent> events;
+    // Told of every event as it happens, recorded or not: a live log.
+    std::function<void(const TraceEvent&)> onEvent;
 
     void add(const TraceEvent& event) {
         if (enabled) {
             events.push_back(event);
+        }
+        if (onEvent) {
+            onEvent(event);
         }
     }
     void clear() { events.clear(); }
