@@ -1,2 +1,0 @@
-#include <stdio.h>
-int main() { return 0; }

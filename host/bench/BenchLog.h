@@ -1,0 +1,65 @@
+#pragma once
+// What the plug-in said to the player, in words: one line per timer tick
+// (everything the module did inside that tick), one line per call made
+// outside a tick (from the dialog), and the bench's own notes.
+//
+//   "   41.5 s  tick 83: asked the play position (244.5 s); asked the repeat mode (on)"
+//   "   52.0 s  Nightcap: asked whether the player plays (yes)"
+//   "   52.0 s  -- now playing 2/5 Slow Tide (3:18)"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/Trace.h"
+
+class BenchLog {
+public:
+    // Told of each finished line, as it is finished.
+    std::function<void(const std::string&)> onLine;
+    // The most recent lines (the oldest are dropped beyond MaxLines).
+    std::vector<std::string> lines;
+    static const size_t MaxLines = 20000;
+
+    // The time stamp of lines from now on, in the bench clock's milliseconds.
+    void setClock(long long ms) { clockMs = ms; }
+
+    void tickBegins(int tickNumber);
+    void tickEnds();
+    // A message the player window answered, after its effect.
+    void sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
+    // Anything else the module did: posts, pauses, timers, boxes, power.
+    void event(const TraceEvent& event);
+    // The bench's own remark (transport, track changes, what it did).
+    void note(const std::string& text);
+
+    // True when some finished line contains the text.
+    bool contains(const std::string& text) const;
+
+    static std::string describeSend(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
+    // Empty for events told through sent().
+    static std::string describeEvent(const TraceEvent& event);
+    static std::string formatTime(long long ms);     // "1:23.4"
+    static std::string formatLength(int seconds);    // "3:18"
+
+private:
+    // A call inside a tick, kept whole until the tick ends so that a fade's
+    // hundreds of volume steps and pauses can be told as one.
+    struct Item {
+        std::string text;
+        int volume;   // a volume set, else -1
+        int pauseMs;  // a pause, else -1
+    };
+    void add(const Item& item);
+    void finishLine(const std::string& body);
+    static std::string render(const std::vector<Item>& items);
+
+    long long clockMs = 0;
+    bool inTick = false;
+    // Notes made during a tick follow its line, as their causes are in it.
+    std::vector<std::string> deferredNotes;
+    int tickNumber = 0;
+    std::vector<Item> pending;
+};

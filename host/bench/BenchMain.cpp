@@ -1,0 +1,151 @@
+// The bench player's command line. Without --script it is a player for a
+// person: a window, a playlist, and Nightcap in its Plug-ins menu. With
+// --script it plays one countdown by itself and reports how it ended.
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+
+#include "host/bench/BenchPlayer.h"
+#include "host/bench/BenchSession.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: bench_player [options]\n"
+    "  --plugin PATH          the plug-in to load (default: gen_Nightcap.dll beside this program)\n"
+    "  --playlist FILE        an extended M3U playlist (#EXTINF:seconds,title); default: five built-in tracks\n"
+    "  --speed N              time warp, above 0 and at most 50: the player's clock, the plug-in's timer\n"
+    "                         and its pauses run N times faster (default 1)\n"
+    "  --simulated            the bench fires the plug-in's ticks itself, each after 500 ms of play, as\n"
+    "                         fast as it can (instead of real timers)\n"
+    "  --ticks-per-beat N     simulated clock: ticks per 10 ms heartbeat (default 10)\n"
+    "  --home DIR             the plug-in believes it lives in DIR: its settings file is kept there\n"
+    "  --script               play one countdown by itself, print the log and the outcome, and close;\n"
+    "                         exit status 0 when the plug-in did what was chosen\n"
+    "  scripted session:\n"
+    "  --songs N | --minutes N   what to count (default: --songs 2)\n"
+    "  --stop-method wait|fade|stop   counting minutes: how the song ends (default wait)\n"
+    "  --final stop|quit|halt     what happens then (default stop; halt is intercepted)\n"
+    "  --no-reopen            do not open the dialog again during the countdown\n"
+    "  --no-skip              play every track in full (no jumping to a few seconds before the end)\n"
+    "  --idle-shot FILE.bmp   screenshot before the dialog opens\n"
+    "  --countdown-shot FILE.bmp  screenshot mid-countdown, with the dialog open\n"
+    "  --end-shot FILE.bmp    screenshot once the countdown is over\n"
+    "  --limit SECONDS        give up after this long (default 180)\n";
+
+int choice(const char* value, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (strcmp(value, names[i]) == 0) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A crash ends the program instead of waiting on a system error box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    BenchOptions options;
+    Scenario scenario;
+    bool scripted = false;
+    options.ticksPerHeartbeat = 10;
+    const char* const methods[] = {"wait", "fade", "stop"};
+    const char* const actions[] = {"stop", "quit", "halt"};
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        bool takesValue = arg == "--plugin" || arg == "--playlist" || arg == "--speed" || arg == "--home" ||
+                          arg == "--songs" || arg == "--minutes" || arg == "--stop-method" || arg == "--final" ||
+                          arg == "--idle-shot" || arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
+                          arg == "--limit";
+        if (takesValue && value == nullptr) {
+            fprintf(stderr, "bench_player: %s needs a value\n%s", arg.c_str(), Usage);
+            return 2;
+        }
+        if (takesValue) {
+            ++i;
+        }
+        if (arg == "--plugin") {
+            options.pluginPath = value;
+        } else if (arg == "--playlist") {
+            options.playlistPath = value;
+        } else if (arg == "--speed") {
+            options.speed = atof(value);
+        } else if (arg == "--simulated") {
+            options.simulated = true;
+        } else if (arg == "--ticks-per-beat") {
+            options.ticksPerHeartbeat = atoi(value) > 0 ? atoi(value) : 1;
+        } else if (arg == "--home") {
+            options.homeFolder = value;
+        } else if (arg == "--script") {
+            scripted = true;
+        } else if (arg == "--songs" || arg == "--minutes") {
+            scenario.countMode = arg == "--songs" ? 1 : 2;
+            scenario.count = atoi(value);
+        } else if (arg == "--stop-method") {
+            scenario.stopMethod = choice(value, methods, 3);
+        } else if (arg == "--final") {
+            scenario.finalAction = choice(value, actions, 3);
+        } else if (arg == "--no-reopen") {
+            scenario.reopenDialog = false;
+        } else if (arg == "--no-skip") {
+            scenario.skipToTrackEnds = false;
+        } else if (arg == "--idle-shot") {
+            scenario.idleShot = value;
+        } else if (arg == "--countdown-shot") {
+            scenario.countdownShot = value;
+        } else if (arg == "--end-shot") {
+            scenario.endShot = value;
+        } else if (arg == "--limit") {
+            scenario.limitRealMs = static_cast<long long>(atof(value) * 1000);
+        } else if (arg == "--help" || arg == "-h") {
+            printf("%s", Usage);
+            return 0;
+        } else {
+            fprintf(stderr, "bench_player: unknown option %s\n%s", arg.c_str(), Usage);
+            return 2;
+        }
+    }
+    if (scenario.stopMethod == 0 || scenario.finalAction == 0) {
+        fprintf(stderr, "bench_player: unknown stop method or final action\n%s", Usage);
+        return 2;
+    }
+    // In a session nobody is there to read the plug-in's boxes: they are
+    // logged and answered OK.
+    options.showMessageBoxes = !scripted;
+
+    BenchPlayer player(options);
+    std::unique_ptr<BenchSession> session;
+    if (scripted) {
+        char clockText[32];
+        snprintf(clockText, sizeof clockText, options.simulated ? "simulated clock" : "speed x%g", options.speed);
+        printf("Scripted session: %s, %s.\n", BenchSession::describe(scenario).c_str(), clockText);
+        fflush(stdout);
+        session.reset(new BenchSession(player, scenario));
+    }
+    std::string error;
+    if (!player.start(error)) {
+        fprintf(stderr, "bench_player: %s\n", error.c_str());
+        return 1;
+    }
+    player.run();
+    if (!session) {
+        return 0;
+    }
+    printf("\n%s\n", session->outcome().c_str());
+    std::string timing = session->timing();
+    if (!timing.empty()) {
+        printf("%s\n", timing.c_str());
+    }
+    fflush(stdout);
+    return session->succeeded() ? 0 : 1;
+}

@@ -1,0 +1,146 @@
+#pragma once
+// The bench player: a stand-in for the media player, with a window of its
+// own. It loads the plug-in as the player does (export, the two handles,
+// pluginInit; "Nightcap..." in the Plug-ins menu calls pluginConfig; closing
+// calls pluginQuit), answers every player message from a simulated playlist,
+// plays that playlist on its own clock, and shows what the plug-in says to it.
+//
+// Two clocks: real (the position advances with real time, times `speed`; the
+// plug-in's timer and pauses run `speed` times faster) or simulated (every
+// heartbeat the bench plays 500 ms and fires the plug-in's tick itself, in
+// lockstep: fast and deterministic, for tests).
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/PlayerModel.h"
+#include "host/PluginHost.h"
+#include "host/bench/BenchLog.h"
+
+struct BenchOptions {
+    std::string pluginPath;        // empty: gen_Nightcap.dll beside the program
+    std::string playlistPath;      // an extended M3U file; empty: the built-in playlist
+    double speed = 1.0;            // real clock only
+    bool simulated = false;
+    int ticksPerHeartbeat = 1;     // simulated clock only
+    // Non-empty: the plug-in believes it lives in this folder, so its
+    // settings file is kept there and not beside the real DLL.
+    std::string homeFolder;
+    bool showMessageBoxes = true;  // show the plug-in's boxes; else answer OK unseen
+    bool echo = true;              // print the log on standard output as well
+    bool show = true;              // show the window
+};
+
+// The fastest real clock: the system's timers go no faster than 10 ms, and the
+// plug-in's 500 ms tick must keep pace with the warped player clock.
+const double MaxSpeed = 50.0;
+
+class BenchPlayer {
+public:
+    explicit BenchPlayer(const BenchOptions& options);
+    ~BenchPlayer();
+    BenchPlayer(const BenchPlayer&) = delete;
+    BenchPlayer& operator=(const BenchPlayer&) = delete;
+
+    // Creates the window, loads the plug-in and calls pluginInit. False, with
+    // the reason in error, when any of it fails.
+    bool start(std::string& error);
+    // The message loop, until the window closes or the plug-in posts quit;
+    // then pluginQuit, and the plug-in is unloaded.
+    void run();
+
+    HWND window() const { return mainWindow; }
+    // The plug-in's dialog on screen (owned by the player window), or NULL.
+    HWND pluginDialog() const;
+
+    // As the user does it; all logged.
+    void openPluginConfig();       // posts the menu command, as a click would
+    void play();
+    void pause();
+    void stop();
+    void next();
+    void previous();
+    void playTrack(size_t index);
+    void seek(int ms);
+    void jumpBeforeEnd(int seconds);
+    void setRepeat(bool on);
+    void setVolume(int volume);
+    void close();                  // as the window's close box
+
+    long long clockMs() const { return clock; }
+
+    PlayerModel model;
+    PluginHost host;
+    BenchLog log;
+    BenchOptions options;
+
+    // What happened, for scripts and tests.
+    struct Facts {
+        bool pluginReady = false;     // pluginInit returned 0
+        int initResult = -1;
+        bool quitByPlugin = false;    // the loop ended on the plug-in's WM_QUIT
+        bool powerOffAsked = false;
+        int stopCommands = 0;
+        int armed = 0;                // the plug-in's timer was set this often
+        int disarmed = 0;
+        long long armedAtRealMs = -1; // real time of the last arming
+        long long firstStopAtRealMs = -1;  // real time of the first stop command after it
+        int tickAtArming = 0;
+        int tickAtFinish = 0;         // ticks delivered when the timer last died
+        int trackChangesWhileArmed = 0;
+        bool pluginQuitCalled = false;
+        std::string powerOffNotice;   // what the window shows about it
+    } facts;
+
+    // Called on every heartbeat (10 ms), after the clock moved: a script's step.
+    std::function<void()> onHeartbeat;
+
+    // Real milliseconds since the bench started.
+    long long realMs() const;
+    bool countdownArmed() const { return host.liveTimers() > 0; }
+
+    // A screen capture of the player window and the plug-in's dialog over it,
+    // as a 24-bit BMP file. It reads the screen as it is: repaint() a while
+    // before, as the system shows what was painted only some time after.
+    bool saveScreenshot(const std::string& bmpPath);
+    void repaint();
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void createControls();
+    void layout(int width, int height);
+    void onCommand(int id, int code);
+    void onScroll(HWND control, int code);
+    void heartbeat();
+    void syncClock();
+    void afterPlayerChange();
+    void refresh();
+    void setText(int control, const std::string& text);
+    void onTraceEvent(const TraceEvent& event);
+    void showPowerOffBanner();
+    std::string stateLine() const;
+    std::string pluginLine() const;
+
+    HWND mainWindow = NULL;
+    HWND control(int id) const { return GetDlgItem(mainWindow, id); }
+    HFONT titleFont = NULL;
+    HFONT bannerFont = NULL;
+    long long clock = 0;            // the bench clock, in player milliseconds
+    long long startCounter = 0;     // performance counter at start
+    long long counterFrequency = 1;
+    long long lastSyncCounter = 0;
+    double clockRemainder = 0;      // warped time below one millisecond
+    size_t shownTrack = static_cast<size_t>(-1);
+    PlayerModel::State shownState = PlayerModel::Stopped;
+    bool seeking = false;           // the position slider is being dragged
+    bool loopEnded = false;
+    bool inHeartbeat = false;
+    bool closing = false;
+    std::vector<std::string> powerOffSteps;
+    std::string pluginDescription;
+    std::string pluginFile;
+};

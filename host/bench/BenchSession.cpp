@@ -1,0 +1,308 @@
+#include "host/bench/BenchSession.h"
+
+#include <stdio.h>
+
+#include "dialog/resource.h"
+#include "engine/CountdownEngine.h"
+
+namespace {
+
+// Skipping: from this far into a track to this far before its end. The
+// plug-in sees a song end when a tick finds the position back near the start
+// coming from the track's last 9.791 s, so skipping must leave it a few ticks
+// on either side.
+const int SkipFromMs = 2000;
+const int SkipToSecondsBeforeEnd = 6;
+const int SkipShortestTrackSeconds = 20;
+
+// Real time given to the screen to settle before a screenshot.
+const long long PaintMs = 400;
+// Real time for the dialog to show, or to close, before the session fails.
+const long long DialogWaitMs = 10000;
+
+std::string plural(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 || count == -1 ? one : many);
+}
+
+}  // namespace
+
+BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player(player), scenario(chosen) {
+    player.onHeartbeat = [this]() { step(); };
+    stageStartMs = player.realMs();
+}
+
+BenchSession::~BenchSession() {
+    player.onHeartbeat = nullptr;
+}
+
+std::string BenchSession::describe(const Scenario& s) {
+    std::string text = "count down " + (s.countMode == 2 ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
+    if (s.countMode == 2) {
+        const char* methods[] = {"wait until the song completes", "shade out and stop the song", "directly stop the song"};
+        text += std::string(", then ") + (s.stopMethod >= 1 && s.stopMethod <= 3 ? methods[s.stopMethod - 1] : "?");
+    }
+    const char* actions[] = {"stop playing", "quit the player", "halt the computer"};
+    return text + ", then " + (s.finalAction >= 1 && s.finalAction <= 3 ? actions[s.finalAction - 1] : "?");
+}
+
+void BenchSession::enter(Stage next) {
+    stage = next;
+    stageStartMs = player.realMs();
+    stageBeats = 0;
+}
+
+// The simulated clock plays on with every beat: there, a few beats do.
+bool BenchSession::settled() {
+    if (repaintedAtMs < stageStartMs) {
+        player.repaint();
+        repaintedAtMs = player.realMs();
+        settleBeats = 0;
+    }
+    ++settleBeats;
+    return player.options.simulated ? settleBeats >= 4 : player.realMs() - repaintedAtMs >= PaintMs;
+}
+
+void BenchSession::fail(const std::string& why) {
+    if (failure.empty()) {
+        failure = why;
+        player.log.note("the session failed: " + why);
+    }
+    enter(Ending);
+}
+
+void BenchSession::shoot(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    if (player.saveScreenshot(path)) {
+        player.log.note("screenshot saved: " + path);
+    } else {
+        player.log.note("no screenshot could be saved to " + path);
+    }
+}
+
+void BenchSession::step() {
+    ++stageBeats;
+    long long inStage = player.realMs() - stageStartMs;
+    const BenchPlayer::Facts& facts = player.facts;
+    HWND dialog = player.pluginDialog();
+    int ticks = player.host.ticksDelivered - facts.tickAtArming;
+    bool countdownOver = facts.armed > 0 && !player.countdownArmed();
+
+    if (stage < Ending && player.realMs() > scenario.limitRealMs) {
+        fail("the countdown did not end in time");
+        return;
+    }
+
+    switch (stage) {
+    case Starting:
+        if (!facts.pluginReady) {
+            fail("the plug-in is not ready");
+        } else if (stageBeats == 2) {
+            player.play();
+        } else if (stageBeats > 3 && settled()) {
+            shoot(scenario.idleShot);
+            player.openPluginConfig();
+            enter(OpeningDialog);
+        }
+        return;
+    case OpeningDialog:
+        if (dialog != NULL && IsWindowVisible(dialog)) {
+            fillAndStart(dialog);
+        } else if (inStage > DialogWaitMs) {
+            fail("the plug-in showed no dialog");
+        }
+        return;
+    case Arming:
+        if (dialog == NULL && facts.armed > 0) {
+            enter(Counting);
+        } else if (dialog == NULL) {
+            fail("the dialog closed without starting a countdown");
+        } else if (inStage > DialogWaitMs / 5 && stageBeats > 20) {
+            fail("the dialog did not accept the start (see its message boxes in the log)");
+        }
+        return;
+    case Counting: {
+        if (countdownOver) {
+            enter(Ending);
+            return;
+        }
+        skipAhead();
+        int halfway = scenario.countMode == 2 ? TicksPerMinute * scenario.count / 2 : 0;
+        bool pastHalf = scenario.countMode == 2 ? ticks >= halfway
+                                                : facts.trackChangesWhileArmed >= scenario.count / 2 && ticks >= 4;
+        if (scenario.reopenDialog && !reopened && pastHalf && player.model.positionMs >= 1000) {
+            reopened = true;
+            player.openPluginConfig();
+            enter(Reopening);
+        }
+        return;
+    }
+    case Reopening:
+        if (dialog != NULL && IsWindowVisible(dialog)) {
+            if (settled()) {
+                shoot(scenario.countdownShot);
+                enter(Watching);
+            }
+        } else if (countdownOver) {
+            enter(Ending);
+        } else if (inStage > DialogWaitMs) {
+            fail("the plug-in showed no dialog during the countdown");
+        }
+        return;
+    case Watching:
+        if (countdownOver) {
+            enter(Ending);
+            return;
+        }
+        skipAhead();
+        return;
+    case Ending:
+        // Let the dialog take the plug-in's last notifications and be seen.
+        if (stageBeats < 3 || !settled()) {
+            return;
+        }
+        shoot(scenario.endShot);
+        if (dialog != NULL) {
+            player.log.note("you: Esc (closes the dialog)");
+            PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+            PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
+        }
+        enter(Closing);
+        return;
+    case Closing:
+        if (dialog == NULL) {
+            player.log.note("you: close the player");
+            player.close();
+            enter(Done);
+        } else if (inStage > DialogWaitMs) {
+            EndDialog(dialog, IDCANCEL);
+        }
+        return;
+    case Done:
+        return;
+    }
+}
+
+void BenchSession::fillAndStart(HWND dialog) {
+    // Two beats: what is typed is posted and must reach the field first.
+    if (!filled) {
+        filled = true;
+        player.log.note("you: " + describe(scenario));
+        click(dialog, scenario.countMode == 2 ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
+        type(dialog, scenario.countMode == 2 ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
+        if (scenario.countMode == 2) {
+            click(dialog, IDC_WAIT_SONG_END + scenario.stopMethod - 1);
+        }
+        click(dialog, IDC_STOP_PLAYING + scenario.finalAction - 1);
+    } else {
+        player.log.note("you: press \"start now\"");
+        click(dialog, IDC_START_STOP);
+        enter(Arming);
+    }
+}
+
+bool BenchSession::click(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    // A user cannot click a greyed control (and the system's button code
+    // can hang on a greyed automatic radio button).
+    if (button == NULL || !IsWindowEnabled(button)) {
+        fail("control " + std::to_string(id) + " of the dialog is missing or greyed");
+        return false;
+    }
+    SendMessageA(button, BM_CLICK, 0, 0);
+    return true;
+}
+
+void BenchSession::type(HWND dialog, int id, const std::string& chars) {
+    HWND field = GetDlgItem(dialog, id);
+    if (field == NULL || !IsWindowEnabled(field)) {
+        fail("field " + std::to_string(id) + " of the dialog is missing or greyed");
+        return;
+    }
+    // Focused as Tab focuses it, which selects its text; the keys replace it.
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    for (char c : chars) {
+        PostMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1);
+    }
+}
+
+void BenchSession::skipAhead() {
+    if (!scenario.skipToTrackEnds || player.model.state != PlayerModel::Playing) {
+        return;
+    }
+    // Counting minutes, the music matters only once the minutes are spent
+    // and the plug-in waits for the song to end.
+    int ticks = player.host.ticksDelivered - player.facts.tickAtArming;
+    if (scenario.countMode == 2 && (scenario.stopMethod != 1 || ticks <= TicksPerMinute * scenario.count)) {
+        return;
+    }
+    const Track* track = player.model.currentTrack();
+    int lengthMs = player.model.currentLengthMs();
+    if (track == nullptr || track->lengthSeconds < SkipShortestTrackSeconds) {
+        return;
+    }
+    int position = player.model.positionMs;
+    if (position >= SkipFromMs && position < lengthMs - 2 * SkipToSecondsBeforeEnd * 1000) {
+        player.jumpBeforeEnd(SkipToSecondsBeforeEnd);
+    }
+}
+
+bool BenchSession::succeeded() const {
+    const BenchPlayer::Facts& f = player.facts;
+    if (!failure.empty() || f.armed == 0) {
+        return false;
+    }
+    switch (scenario.finalAction) {
+    case 1:
+        return f.stopCommands > 0 && !f.quitByPlugin && !f.powerOffAsked && f.tickAtFinish > 0;
+    case 2:
+        return f.quitByPlugin && !f.powerOffAsked;
+    case 3:
+        return f.powerOffAsked && f.stopCommands > 0;
+    default:
+        return false;
+    }
+}
+
+std::string BenchSession::outcome() const {
+    const BenchPlayer::Facts& f = player.facts;
+    std::string text = "Outcome (" + describe(scenario) + "): ";
+    if (!failure.empty()) {
+        return text + "FAILED: " + failure + ".";
+    }
+    if (f.armed == 0) {
+        return text + "FAILED: no countdown was started.";
+    }
+    if (f.powerOffAsked) {
+        text += "Nightcap stopped the player and asked to power off the computer; the bench intercepted the request, "
+                "nothing was switched off";
+    } else if (f.quitByPlugin) {
+        text += "Nightcap asked the player to quit, and the bench player closed";
+    } else if (f.stopCommands > 0) {
+        text += "Nightcap stopped the player";
+    } else {
+        text += "the countdown ended without a final action";
+    }
+    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.host.ticksDelivered - f.tickAtArming;
+    text += " on tick " + std::to_string(ticks) + " of the countdown (" +
+            BenchLog::formatTime(static_cast<long long>(ticks) * TickIntervalMs) + " of play), after " +
+            plural(f.trackChangesWhileArmed, "track change", "track changes") + ". " +
+            (succeeded() ? "As chosen." : "NOT what was chosen.");
+    return text;
+}
+
+std::string BenchSession::timing() const {
+    const BenchPlayer::Facts& f = player.facts;
+    if (player.options.simulated || scenario.countMode != 2 || scenario.stopMethod != 3 || f.firstStopAtRealMs < 0) {
+        return std::string();
+    }
+    double measured = static_cast<double>(f.firstStopAtRealMs - f.armedAtRealMs) / 1000.0;
+    double nominal = (TicksPerMinute * scenario.count + 1) * (TickIntervalMs / 1000.0) / player.options.speed;
+    char text[200];
+    snprintf(text, sizeof text,
+             "Timing: from \"start now\" to the stop command on tick %d: %.2f s real; nominal %.2f s at speed x%g; "
+             "ratio %.4f",
+             TicksPerMinute * scenario.count + 1, measured, nominal, player.options.speed, measured / nominal);
+    return text;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// A scripted session in the bench player, played as a user would: press
+// play, open Plug-ins > Nightcap..., choose the countdown in the real dialog,
+// press "start now", let the music play (skipping to a few seconds before each
+// track's end, so it does not take all night), open the dialog again in the
+// middle to watch the count, and wait for the plug-in's final action.
+//
+// The steps run from the player window's heartbeat, a real timer of the
+// program, so they go on while the plug-in's modal dialog runs its own
+// message loop inside pluginConfig; they act on the dialog as the dialog
+// tests do: buttons are clicked (never a greyed one), counts typed as keys.
+
+#include <windows.h>
+
+#include <string>
+
+#include "host/bench/BenchPlayer.h"
+
+struct Scenario {
+    int countMode = 1;            // 1: songs, 2: minutes
+    int count = 2;
+    int stopMethod = 1;           // minutes only: 1 wait for the song's end, 2 shade out, 3 stop at once
+    int finalAction = 1;          // 1 stop playing, 2 quit the player, 3 halt the computer
+    bool reopenDialog = true;     // open the dialog again mid-countdown and keep it open to the end
+    bool skipToTrackEnds = true;  // go to a few seconds before each track's end
+    std::string idleShot;         // BMP files to write, if any: before the dialog opens...
+    std::string countdownShot;    // ...mid-countdown with the dialog open again...
+    std::string endShot;          // ...and once the countdown is over
+    long long limitRealMs = 180000;  // give up after this long
+};
+
+class BenchSession {
+public:
+    BenchSession(BenchPlayer& player, const Scenario& scenario);
+    ~BenchSession();
+    BenchSession(const BenchSession&) = delete;
+    BenchSession& operator=(const BenchSession&) = delete;
+
+    // After the player's run(): whether the plug-in did what was chosen.
+    bool succeeded() const;
+    // One paragraph: what the plug-in did in the end, or what went wrong.
+    std::string outcome() const;
+    // "armed -> first stop command: 60.51 s (nominal 60.50 s, ratio 1.0002)"
+    // for a countdown of minutes stopped at once; empty otherwise.
+    std::string timing() const;
+    std::string failure;
+
+    static std::string describe(const Scenario& scenario);
+
+private:
+    enum Stage { Starting, OpeningDialog, Arming, Counting, Reopening, Watching, Ending, Closing, Done };
+    void step();
+    void fillAndStart(HWND dialog);
+    void skipAhead();
+    bool click(HWND dialog, int id);
+    void type(HWND dialog, int id, const std::string& chars);
+    void fail(const std::string& why);
+    void shoot(const std::string& path);
+    void enter(Stage next);
+    // True once the screen has settled for this stage (repainted a while ago).
+    bool settled();
+
+    BenchPlayer& player;
+    Scenario scenario;
+    Stage stage = Starting;
+    long long stageStartMs = 0;
+    long long repaintedAtMs = -1;
+    int settleBeats = 0;
+    int stageBeats = 0;
+    bool filled = false;
+    bool reopened = false;
+};
