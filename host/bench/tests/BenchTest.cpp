@@ -1,0 +1,319 @@
+// The whole plug-in, end to end, as a user meets it in the bench player: the
+// real module, its real dialog filled in and started by the scripted session,
+// the countdown played on the bench's simulated clock (each tick after 500 ms
+// of play), down to the final action. One scenario per final action and per
+// stop method. The power-off request is intercepted by the host.
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/bench/BenchPlayer.h"
+#include "host/bench/BenchSession.h"
+#include "tests/HostFixture.h"
+
+namespace {
+
+int homeCounter = 0;
+
+// The log line of the given tick of the countdown, or "" when it left none.
+std::string tickLine(const BenchLog& log, int tick) {
+    std::string mark = "tick " + std::to_string(tick) + ": ";
+    for (const std::string& line : log.lines) {
+        if (line.find(mark) != std::string::npos) {
+            return line.substr(line.find(mark) + mark.size());
+        }
+    }
+    return std::string();
+}
+
+// Index of the first line containing text, or -1.
+int lineIndex(const BenchLog& log, const std::string& text, int from = 0) {
+    for (size_t i = static_cast<size_t>(from); i < log.lines.size(); ++i) {
+        if (log.lines[i].find(text) != std::string::npos) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string allLines(const BenchLog& log) {
+    std::string all;
+    for (const std::string& line : log.lines) {
+        all += line + "\n";
+    }
+    return all;
+}
+
+}  // namespace
+
+class BenchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        char name[MAX_PATH];
+        snprintf(name, sizeof name, "%snightcap-bench-%lu-%d", temp, GetCurrentProcessId(), ++homeCounter);
+        home = name;
+        removeHome();
+    }
+
+    void TearDown() override {
+        session.reset();
+        player.reset();
+        removeHome();
+    }
+
+    void removeHome() {
+        DeleteFileA((home + "\\gen_nightcap.dat").c_str());
+        RemoveDirectoryA(home.c_str());
+    }
+
+    // Plays the scenario through to the end; the player has closed after it.
+    void play(const Scenario& scenario) {
+        BenchOptions options;
+        options.simulated = true;
+        options.ticksPerHeartbeat = 10;
+        options.homeFolder = home;
+        options.showMessageBoxes = false;
+        options.echo = false;
+        player.reset(new BenchPlayer(options));
+        Scenario bounded = scenario;
+        bounded.limitRealMs = 60000;
+        session.reset(new BenchSession(*player, bounded));
+        std::string error;
+        ASSERT_TRUE(player->start(error)) << error;
+        player->run();
+        EXPECT_EQ(player->window(), static_cast<HWND>(NULL)) << "the player window is gone";
+        EXPECT_TRUE(player->facts.pluginQuitCalled) << "pluginQuit when the player closes";
+        EXPECT_EQ(player->host.liveTimers(), 0);
+        ASSERT_TRUE(session->succeeded()) << session->outcome() << "\n" << allLines(player->log);
+    }
+
+    std::vector<unsigned char> settingsFile() const {
+        std::vector<unsigned char> bytes;
+        FILE* file = fopen((home + "\\gen_nightcap.dat").c_str(), "rb");
+        if (file != nullptr) {
+            int c;
+            while ((c = fgetc(file)) != EOF) {
+                bytes.push_back(static_cast<unsigned char>(c));
+            }
+            fclose(file);
+        }
+        return bytes;
+    }
+
+    std::string home;
+    std::unique_ptr<BenchPlayer> player;
+    std::unique_ptr<BenchSession> session;
+};
+
+TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
+    Scenario scenario;  // 2 songs, stop playing, dialog opened again mid-way
+    play(scenario);
+    const BenchLog& log = player->log;
+    const BenchPlayer::Facts& facts = player->facts;
+
+    EXPECT_EQ(facts.trackChangesWhileArmed, 2);
+    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(player->model.trackIndex, 2u) << "stopped as the third song began";
+    EXPECT_FALSE(facts.quitByPlugin);
+    EXPECT_FALSE(facts.powerOffAsked);
+    EXPECT_TRUE(log.contains("asked the repeat mode (off); switched repeat on"));
+
+    std::string last = tickLine(log, facts.tickAtFinish);
+    EXPECT_EQ(last,
+              "disarmed its timer; stop; told the dialog the countdown finished (DialogNotify 2); "
+              "told the dialog the counts changed (DialogNotify 1)");
+    // The second song, counted while the dialog was open again, showed there.
+    std::string counted = tickLine(log, facts.tickAtFinish - 1);
+    EXPECT_NE(counted.find("told the dialog the counts changed (DialogNotify 1)"), std::string::npos) << counted;
+
+    // The finished dialog, closed with Esc, saved the counts read back from
+    // the file, not the spent ones.
+    EXPECT_EQ(settingsFile(), settingsBytes(1, 1, 1, 2, 10));
+}
+
+TEST_F(BenchTest, OneSongThenQuitEndsThePlayerWhileTheDialogIsOpen) {
+    Scenario scenario;
+    scenario.count = 1;
+    scenario.finalAction = 2;
+    play(scenario);
+    const BenchPlayer::Facts& facts = player->facts;
+
+    EXPECT_TRUE(facts.quitByPlugin);
+    EXPECT_EQ(facts.stopCommands, 0) << "quit comes without a stop command";
+    EXPECT_EQ(player->model.state, PlayerModel::Playing);
+    EXPECT_EQ(tickLine(player->log, facts.tickAtFinish), "disarmed its timer; quit (posted WM_QUIT to the player)");
+    // The quit reached the dialog's loop first (it was open again), ended
+    // it, and then ended the player's own loop; pluginQuit came last.
+    int posted = lineIndex(player->log, "quit (posted WM_QUIT to the player)");
+    int dialogEnded = lineIndex(player->log, "pluginConfig returned", posted);
+    int loopEnded = lineIndex(player->log, "the plug-in asked the player to quit");
+    ASSERT_GE(posted, 0);
+    EXPECT_GT(dialogEnded, posted);
+    EXPECT_GT(loopEnded, dialogEnded);
+    EXPECT_GT(lineIndex(player->log, "pluginQuit", loopEnded), loopEnded);
+}
+
+TEST_F(BenchTest, OneSongThenHaltStopsAndAsksToPowerOffButIsIntercepted) {
+    Scenario scenario;
+    scenario.count = 1;
+    scenario.finalAction = 3;
+    scenario.reopenDialog = false;
+    play(scenario);
+    const BenchPlayer::Facts& facts = player->facts;
+
+    EXPECT_TRUE(facts.powerOffAsked);
+    EXPECT_FALSE(facts.quitByPlugin) << "the player stays until it is closed";
+    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(tickLine(player->log, facts.tickAtFinish),
+              "disarmed its timer; stop; opened its process token to adjust its privileges; enabled the shutdown "
+              "privilege; asked to power off the computer (ExitWindowsEx, flags 12: power off, force) - intercepted, "
+              "nothing was switched off");
+    EXPECT_EQ(facts.powerOffNotice,
+              "The plug-in asked to power off the computer: it opened its process token, enabled the shutdown "
+              "privilege and called ExitWindowsEx (power off, force). Intercepted: nothing was switched off.");
+    std::vector<TraceEvent> requests = player->host.trace.ofKind(TraceEvent::ExitWindows);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].message, static_cast<UINT>(EWX_POWEROFF | EWX_FORCE));
+    EXPECT_TRUE(player->host.trace.ofKind(TraceEvent::MessageBox).empty()) << "power-off did not fail";
+}
+
+TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
+    Scenario scenario;
+    scenario.countMode = 2;
+    scenario.count = 1;
+    scenario.stopMethod = 1;
+    play(scenario);
+    const BenchPlayer::Facts& facts = player->facts;
+    const BenchLog& log = player->log;
+
+    EXPECT_EQ(tickLine(log, 120), "told the dialog the counts changed (DialogNotify 1)") << "the minute, counted";
+    // Tick 121 only begins to watch the song; it ends at the next track change.
+    EXPECT_EQ(tickLine(log, 121).find("asked the play position"), 0u) << tickLine(log, 121);
+    EXPECT_GT(facts.tickAtFinish, 122);
+    EXPECT_GE(facts.trackChangesWhileArmed, 1);
+    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    int changed = lineIndex(log, "-- now playing", lineIndex(log, "tick 121: "));
+    int finished = lineIndex(log, "tick " + std::to_string(facts.tickAtFinish) + ": ");
+    ASSERT_GE(changed, 0);
+    EXPECT_LT(changed, finished) << "the song ended before the countdown did";
+    EXPECT_NE(log.lines[static_cast<size_t>(finished)].find("stop; told the dialog the countdown finished"),
+              std::string::npos);
+}
+
+TEST_F(BenchTest, OneMinuteThenShadeOutOverFiveSeconds) {
+    Scenario scenario;
+    scenario.countMode = 2;
+    scenario.count = 1;
+    scenario.stopMethod = 2;
+    play(scenario);
+    const BenchPlayer::Facts& facts = player->facts;
+
+    EXPECT_EQ(facts.tickAtFinish, 121) << "the stop method begins on tick 121";
+    EXPECT_EQ(tickLine(player->log, 121),
+              "disarmed its timer; asked the volume (200); fade: volume 200 down to 1 in 200 steps, a pause of 25 ms "
+              "after each (5000 ms in all); stop; volume 200; stop; told the dialog the countdown finished "
+              "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
+    EXPECT_EQ(player->host.sleptMs, 5000);
+    EXPECT_EQ(player->model.volume, 200) << "the volume is back for the next time";
+    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+}
+
+TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
+    Scenario scenario;
+    scenario.countMode = 2;
+    scenario.count = 1;
+    scenario.stopMethod = 3;
+    scenario.finalAction = 2;
+    play(scenario);
+    const BenchPlayer::Facts& facts = player->facts;
+
+    EXPECT_EQ(facts.tickAtFinish, 121);
+    EXPECT_EQ(tickLine(player->log, 121), "disarmed its timer; stop; quit (posted WM_QUIT to the player)");
+    EXPECT_TRUE(facts.quitByPlugin);
+    EXPECT_EQ(player->host.sleptMs, 0);
+}
+
+// --- the log's words ----------------------------------------------------------
+
+TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+        const char* words;
+    };
+    const Case cases[] = {
+        {WM_USER, 0, 104, 1, "asked whether the player plays (yes)"},
+        {WM_USER, 0, 104, 0, "asked whether the player plays (no)"},
+        {WM_USER, 0, 105, 83250, "asked the play position (83.2 s)"},
+        {WM_USER, 0, 105, -1, "asked the play position (-1: stopped)"},
+        {WM_USER, 1, 105, 245, "asked the track length (245 s)"},
+        {WM_USER, 0, 251, 0, "asked the repeat mode (off)"},
+        {WM_USER, 1, 253, 0, "switched repeat on"},
+        {WM_USER, static_cast<WPARAM>(-666), 122, 180, "asked the volume (180)"},
+        {WM_USER, 200, 122, 0, "volume 200"},
+        {WM_COMMAND, 40047, 0, 0, "stop"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BenchLog::describeSend(c.message, c.wParam, c.lParam, c.result), c.words);
+    }
+    TraceEvent quit = {};
+    quit.kind = TraceEvent::Post;
+    quit.message = WM_QUIT;
+    EXPECT_EQ(BenchLog::describeEvent(quit), "quit (posted WM_QUIT to the player)");
+    TraceEvent box = {};
+    box.kind = TraceEvent::MessageBox;
+    box.caption = "!notice";
+    box.text = "one\ntwo";
+    EXPECT_EQ(BenchLog::describeEvent(box), "message box \"!notice\": one / two");
+}
+
+TEST(BenchLogTest, ATickIsOneLineWithItsFadeFoldedAndItsNotesAfter) {
+    BenchLog log;
+    log.setClock(60500);
+    log.tickBegins(121);
+    log.sent(WM_USER, static_cast<WPARAM>(-666), 122, 3);
+    TraceEvent pause = {};
+    pause.kind = TraceEvent::Sleep;
+    pause.wParam = 1666;
+    for (int volume = 3; volume >= 1; --volume) {
+        log.sent(WM_USER, static_cast<WPARAM>(volume), 122, 0);
+        log.event(pause);
+    }
+    log.note("player stopped");
+    log.sent(WM_COMMAND, 40047, 0, 0);
+    log.tickEnds();
+    log.tickBegins(122);  // a tick that asks nothing leaves no line
+    log.tickEnds();
+    log.sent(WM_USER, 0, 104, 1);  // outside a tick: from the dialog
+
+    ASSERT_EQ(log.lines.size(), 3u);
+    EXPECT_EQ(log.lines[0],
+              "    60.5 s  tick 121: asked the volume (3); fade: volume 3 down to 1 in 3 steps, a pause of 1666 ms "
+              "after each (4998 ms in all); stop");
+    EXPECT_EQ(log.lines[1], "    60.5 s  -- player stopped");
+    EXPECT_EQ(log.lines[2], "    60.5 s  Nightcap: asked whether the player plays (yes)");
+}
+
+TEST(BenchLogTest, TwoVolumeStepsAreNoFade) {
+    BenchLog log;
+    log.tickBegins(1);
+    TraceEvent pause = {};
+    pause.kind = TraceEvent::Sleep;
+    pause.wParam = 19;
+    log.sent(WM_USER, 2, 122, 0);
+    log.event(pause);
+    log.sent(WM_USER, 1, 122, 0);
+    log.event(pause);
+    log.tickEnds();
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "     0.0 s  tick 1: volume 2; pause 19 ms; volume 1; pause 19 ms");
+}
