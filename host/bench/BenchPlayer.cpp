@@ -160,8 +160,7 @@ BenchPlayer::BenchPlayer(const BenchOptions& chosen) : options(chosen) {
             if (static_cast<size_t>(SendMessageA(list, LB_GETCOUNT, 0, 0)) >= LogListLimit) {
                 SendMessageA(list, LB_DELETESTRING, 0, 0);
             }
-            LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(line).c_str()));
-            SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+            addLogLine(list, line);
         }
     };
 }
@@ -222,10 +221,8 @@ bool BenchPlayer::start(std::string& error) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int width = 960;
     int height = 680;
-    int x = work.left + (work.right - work.left - width) / 2;
-    int y = work.top + (work.bottom - work.top - height) / 2;
-    mainWindow = CreateWindowExA(0, WindowClass, WindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, x < 0 ? 0 : x,
-                                 y < 0 ? 0 : y, width, height, NULL, menu, GetModuleHandleA(NULL), this);
+    mainWindow = CreateWindowExA(0, WindowClass, WindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, work.left,
+                                 work.top, width, height, NULL, menu, GetModuleHandleA(NULL), this);
     if (mainWindow == NULL) {
         error = "cannot create the player window (is there a display?)";
         return false;
@@ -234,6 +231,17 @@ bool BenchPlayer::start(std::string& error) {
     RECT client;
     GetClientRect(mainWindow, &client);
     layout(client.right, client.bottom);
+    // The plug-in's dialog appears in the middle of the screen: place the
+    // window so that it covers the log there, and the player's state and
+    // controls stay in sight while it is open.
+    RECT logArea;
+    GetWindowRect(control(IdLog), &logArea);
+    int x = (work.left + work.right) / 2 - ((logArea.left + logArea.right) / 2 - work.left);
+    int y = (work.top + work.bottom) / 2 - ((logArea.top + logArea.bottom) / 2 - work.top);
+    x = x + width > work.right ? work.right - width : x;
+    y = y + height > work.bottom ? work.bottom - height : y;
+    SetWindowPos(mainWindow, NULL, x < work.left ? work.left : x, y < work.top ? work.top : y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     pluginFile = options.pluginPath.empty() ? PluginHost::besideProgram("gen_Nightcap.dll") : options.pluginPath;
     host.realTimers = !options.simulated;
@@ -641,14 +649,30 @@ void BenchPlayer::createControls() {
     SendMessageA(control(IdBanner), WM_SETFONT, reinterpret_cast<WPARAM>(bannerFont), FALSE);
     SendMessageA(control(IdVolume), TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
     SendMessageA(control(IdVolume), TBM_SETPAGESIZE, 0, 16);
-    SendMessageA(control(IdLog), LB_SETHORIZONTALEXTENT, 3000, 0);
     for (size_t i = 0; i < model.playlist.size(); ++i) {
         const Track& track = model.playlist[i];
         std::string item = std::to_string(i + 1) + ". " + track.title + "   " + BenchLog::formatLength(track.lengthSeconds);
         SendMessageW(control(IdPlaylist), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
     }
     for (const std::string& line : log.lines) {
-        SendMessageW(control(IdLog), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(line).c_str()));
+        addLogLine(control(IdLog), line);
+    }
+}
+
+// Scrolled to the newest line, and sideways as far as the longest needs.
+void BenchPlayer::addLogLine(HWND list, const std::string& line) {
+    std::wstring text = wide(line);
+    LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    if (size.cx + 8 > logExtent) {
+        logExtent = size.cx + 8;
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(logExtent), 0);
     }
 }
 

@@ -121,6 +121,7 @@ private:
     void refresh();
     void setText(int control, const std::string& text);
     void onTraceEvent(const TraceEvent& event);
+    void addLogLine(HWND list, const std::string& line);
     void showPowerOffBanner();
     std::string stateLine() const;
     std::string pluginLine() const;
@@ -139,6 +140,7 @@ private:
     bool seeking = false;           // the position slider is being dragged
     bool loopEnded = false;
     bool inHeartbeat = false;
+    int logExtent = 0;              // widest log line, in pixels
     bool closing = false;
     std::vector<std::string> powerOffSteps;
     std::string pluginDescription;
