@@ -301,7 +301,7 @@ std::string BenchSession::timing() const {
     double nominal = (TicksPerMinute * scenario.count + 1) * (TickIntervalMs / 1000.0) / player.options.speed;
     char text[200];
     snprintf(text, sizeof text,
-             "Timing: from \"start now\" to the stop command on tick %d: %.2f s real; nominal %.2f s at speed x%g; "
+             "Timing: from \"start now\" to the stop command on tick %d: %.3f s real; nominal %.3f s at speed x%g; "
              "ratio %.4f",
              TicksPerMinute * scenario.count + 1, measured, nominal, player.options.speed, measured / nominal);
     return text;
