@@ -200,7 +200,8 @@ void DialogDriver::type(int id, const std::string& chars) {
 
 void DialogDriver::paste(int id, const std::string& text) {
     HWND field = item(id);
-    if (field == NULL) {
+    if (field == NULL || !IsWindowEnabled(field)) {
+        ADD_FAILURE() << "field " << id << " is greyed and cannot be pasted into";
         return;
     }
     SendMessageA(field, EM_SETSEL, 0, -1);

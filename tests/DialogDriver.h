@@ -65,7 +65,8 @@ public:
     // types chars over it, as keystrokes.
     void type(int id, const std::string& chars);
     // Replaces a field's whole text, as selecting all and pasting does; the
-    // text is not limited to what the keyboard would let through.
+    // text is not limited to what the keyboard would let through. A greyed
+    // field cannot be pasted into: that fails the test.
     void paste(int id, const std::string& text);
     // A key pressed and released on the focused control, through the
     // dialog manager; alt holds the Alt key (Alt+F4).

@@ -1,9 +1,111 @@
+// The configuration dialog driven as a user drives it: the real module, the
+// system's dialog manager, clicks, keys and pasted text; checked through what
+// the user sees and what reaches the settings file and the engine.
+
 #include <gtest/gtest-spi.h>
 
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "dialog/resource.h"
 #include "tests/DialogDriver.h"
 #include "tests/HostFixture.h"
 
-#include "dialog/resource.h"
+namespace {
+
+// A fault trapped inside the dialog's procedure (the checked module traps
+// undefined behaviour) must end the program with a word, not leave it
+// waiting on the system's debugger.
+LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
+    fprintf(stderr, "unhandled exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+            info->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+const LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = SetUnhandledExceptionFilter(reportCrash);
+
+const int TicksPerMinute = 120;
+
+const char SongsZero[] = "Songs should not be ZERO under current configuration! :)";
+const char NothingPlays[] = "Nightcap MAY NOT work as you expect! \nBecause no songs are singing NOW! :)";
+const char MinutesZeroSilent[] =
+    "Minutes should not be ZERO under current configuration,\nbecause no songs are singing NOW! :)";
+const char MinutesZero[] = "Minutes should not be ZERO under current configuration! :)";
+
+// Each control's enabled state, 'e' or '-', in template order (the id-less
+// group box and labels included).
+std::string enabledStates(DialogDriver& d) {
+    std::string states;
+    for (HWND child = GetWindow(d.dialog(), GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+        states += IsWindowEnabled(child) ? 'e' : '-';
+    }
+    return states;
+}
+
+const char IdleSongs[] = "eeeee-ee---eeeee";
+const char IdleMinutes[] = "eeee-eeeeeeeeeee";
+const char Running[] = "ee---------e---e";
+
+// The checked radio buttons, by name.
+std::string checkedButtons(DialogDriver& d) {
+    static const struct {
+        int id;
+        const char* name;
+    } buttons[] = {
+        {IDC_COUNT_SONGS, "songs"},    {IDC_COUNT_MINUTES, "minutes"},    {IDC_WAIT_SONG_END, "wait"},
+        {IDC_FADE_OUT, "fade"},        {IDC_STOP_NOW, "stop-now"},        {IDC_STOP_PLAYING, "stop-playing"},
+        {IDC_QUIT_PLAYER, "quit"},     {IDC_HALT_COMPUTER, "halt"},
+    };
+    std::string names;
+    for (const auto& button : buttons) {
+        if (d.checked(button.id)) {
+            names += names.empty() ? "" : " ";
+            names += button.name;
+        }
+    }
+    return names;
+}
+
+// The documented reading of a count field, written independently of the
+// module's: the first 62 characters, white space, a sign, digits.
+int referenceCount(const std::string& fieldText) {
+    std::string text = fieldText.substr(0, 62);
+    size_t at = text.find_first_not_of(" \t\n\r\v\f");
+    if (at == std::string::npos) {
+        return 0;
+    }
+    bool negative = false;
+    if (text[at] == '+' || text[at] == '-') {
+        negative = text[at] == '-';
+        ++at;
+    }
+    size_t digitsEnd = at;
+    while (digitsEnd < text.size() && text[digitsEnd] >= '0' && text[digitsEnd] <= '9') {
+        ++digitsEnd;
+    }
+    if (digitsEnd == at) {
+        return 0;
+    }
+    std::string digits = text.substr(at, digitsEnd - at);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    if (digits.size() > 10) {
+        return 0;
+    }
+    long long value = std::stoll(digits);
+    if (negative) {
+        value = -value;
+    }
+    if (value < INT32_MIN || value > INT32_MAX) {
+        return 0;
+    }
+    return static_cast<int>(value);
+}
 
 class DialogTest : public HostFixture {
 protected:
@@ -11,37 +113,30 @@ protected:
         HostFixture::SetUp();
         driver.reset(new DialogDriver(playerWindow->handle(), host.get()));
     }
+
+    // Opens the dialog as the player does, playing the queued steps.
     void open() {
         driver->run([this] { host->config(); });
     }
+
+    std::vector<TraceEvent> boxes() const { return host->trace.ofKind(TraceEvent::MessageBox); }
+
+    int linesLike(const std::string& line) const {
+        std::vector<std::string> lines = host->trace.lines();
+        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+    }
+
+    // Starts a countdown through the dialog with the settings already saved.
+    void startFromDialog() {
+        driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+        open();
+        ASSERT_EQ(host->liveTimers(), 1);
+    }
+
     std::unique_ptr<DialogDriver> driver;
 };
 
-TEST_F(DialogTest, Smoke) {
-    startPlugin();
-    driver->then([](DialogDriver& d) {
-        EXPECT_EQ(d.caption(), "Nightcap v2.0");
-        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
-        EXPECT_EQ(d.text(IDC_SONGS), "3");
-        EXPECT_EQ(d.focusedId(), IDC_COUNT_SONGS);
-        d.tab();
-    });
-    driver->then([](DialogDriver& d) {
-        EXPECT_EQ(d.focusedId(), IDC_SONGS);
-        d.paste(IDC_SONGS, "a\r\nb");
-        d.click(IDC_COUNT_MINUTES);
-        d.type(IDC_MINUTES, "x5-");
-    });
-    driver->then([](DialogDriver& d) {
-        EXPECT_EQ(d.text(IDC_SONGS), "a\r\nb");
-        EXPECT_EQ(d.text(IDC_MINUTES), "5");
-        d.escape();
-    });
-    open();
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 1, 3, 0, 5));
-}
-
-TEST_F(DialogTest, ForgottenDialogIsClosed) {
+TEST_F(DialogTest, DriverEndsAForgottenDialogAndFailsTheTest) {
     startPlugin();
     driver->then([](DialogDriver&) {});
     ::testing::TestPartResultArray failures;
@@ -55,3 +150,691 @@ TEST_F(DialogTest, ForgottenDialogIsClosed) {
               std::string::npos);
     EXPECT_EQ(driver->openDialogs(), 0);
 }
+
+TEST_F(DialogTest, IdleScreenFollowsTheCountMode) {
+    startPlugin();  // no settings file: the defaults
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.caption(), "Nightcap v2.0");
+        EXPECT_EQ(enabledStates(d), IdleSongs);
+        EXPECT_EQ(checkedButtons(d), "songs wait halt");
+        EXPECT_EQ(d.text(IDC_SONGS), "3");
+        EXPECT_EQ(d.text(IDC_MINUTES), "10");
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        d.click(IDC_COUNT_MINUTES);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(checkedButtons(d), "minutes wait halt");
+        d.click(IDC_COUNT_MINUTES);  // the current mode again: nothing changes
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(checkedButtons(d), "minutes wait halt");
+        d.click(IDC_COUNT_SONGS);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleSongs);
+        EXPECT_EQ(checkedButtons(d), "songs wait halt");
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        d.escape();
+    });
+    open();
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(DialogTest, StoredMinutesModeOpensWithTheMinutesGroup) {
+    writeSettings(2, 2, 1, 4, 25);
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(checkedButtons(d), "minutes fade stop-playing");
+        EXPECT_EQ(d.text(IDC_SONGS), "4");
+        EXPECT_EQ(d.text(IDC_MINUTES), "25");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 2, 1, 4, 25));
+}
+
+TEST_F(DialogTest, UnknownStoredChoicesFallBackToTheDefaults) {
+    writeSettings(0, 9, 7, -5, 2147483647);
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleSongs);
+        EXPECT_EQ(checkedButtons(d), "songs wait halt");
+        EXPECT_EQ(d.text(IDC_SONGS), "-5");
+        EXPECT_EQ(d.text(IDC_MINUTES), "2147483647");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, -5, 2147483647));
+}
+
+TEST_F(DialogTest, SmallestCountIsShownInFull) {
+    writeSettings(2, 3, 2, INT32_MIN, 0);
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(checkedButtons(d), "minutes stop-now quit");
+        EXPECT_EQ(d.text(IDC_SONGS), "-2147483648");
+        EXPECT_EQ(d.text(IDC_MINUTES), "0");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 2, INT32_MIN, 0));
+}
+
+TEST_F(DialogTest, EachRadioSetIsExclusiveOnItsOwn) {
+    writeSettings(2, 1, 3, 3, 10);
+    startPlugin();
+    driver->then([](DialogDriver& d) { d.click(IDC_FADE_OUT); });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(checkedButtons(d), "minutes fade halt");
+        d.click(IDC_QUIT_PLAYER);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(checkedButtons(d), "minutes fade quit");
+        d.click(IDC_STOP_NOW);
+        d.click(IDC_STOP_PLAYING);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(checkedButtons(d), "minutes stop-now stop-playing");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 10));
+}
+
+TEST_F(DialogTest, NumberFieldsTakeDigitsOnlyAndEnterDoesNothing) {
+    startPlugin();
+    driver->then([](DialogDriver& d) { d.type(IDC_SONGS, "a-1x2 "); });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_SONGS), "12");
+        EXPECT_EQ(d.focusedId(), IDC_SONGS);
+        d.enter();
+    });
+    driver->then([](DialogDriver& d) {
+        // Command 1 is ignored: still open, idle, nothing asked or shown.
+        EXPECT_EQ(d.openDialogs(), 1);
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        d.escape();
+    });
+    open();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(host->liveTimers(), 0);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 12, 10));
+}
+
+// The template makes only the two fields and the button tab stops; checking a
+// radio button makes it one as well (the system's button does that), so the
+// checked, enabled button of each set is reached too, and greyed controls never.
+TEST_F(DialogTest, TabVisitsEnabledStopsOnlyAndEnterPressesTheButton) {
+    startPlugin();
+    std::vector<int> visited;
+    driver->then([&](DialogDriver& d) { d.click(IDC_COUNT_MINUTES); });
+    driver->then([&](DialogDriver& d) {
+        visited.push_back(d.focusedId());
+        d.tab();
+    });
+    for (int i = 0; i < 4; ++i) {
+        driver->then([&](DialogDriver& d) {
+            visited.push_back(d.focusedId());
+            d.tab();
+        });
+    }
+    driver->then([&](DialogDriver& d) {
+        EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_MINUTES, IDC_MINUTES, IDC_WAIT_SONG_END, IDC_HALT_COMPUTER,
+                                             IDC_START_STOP}));
+        EXPECT_EQ(d.focusedId(), IDC_COUNT_MINUTES);
+        d.tab();
+        d.tab();
+        d.tab();
+        d.tab();
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.focusedId(), IDC_START_STOP);
+        d.enter();
+    });
+    open();
+    EXPECT_EQ(host->liveTimers(), 1) << "Enter on the focused button starts the countdown";
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 1, 3, 3, 10));
+}
+
+TEST_F(DialogTest, TabRoundInSongsMode) {
+    startPlugin();
+    std::vector<int> visited;
+    for (int i = 0; i < 5; ++i) {
+        driver->then([&](DialogDriver& d) {
+            visited.push_back(d.focusedId());
+            d.tab();
+        });
+    }
+    driver->then([](DialogDriver& d) { d.escape(); });
+    open();
+    EXPECT_EQ(visited,
+              (std::vector<int>{IDC_COUNT_SONGS, IDC_SONGS, IDC_HALT_COMPUTER, IDC_START_STOP, IDC_COUNT_SONGS}));
+}
+
+struct Refusal {
+    int countMode;
+    int stopMethod;
+    const char* songs;
+    const char* minutes;
+    bool playing;
+    const char* text;
+};
+
+TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
+    const Refusal refusals[] = {
+        {1, 1, "0", "5", true, SongsZero},
+        {1, 1, "", "5", false, SongsZero},
+        {2, 1, "5", "0", false, MinutesZeroSilent},
+        {2, 2, "5", "0", true, MinutesZero},
+        {2, 3, "5", "abc", false, MinutesZero},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(std::string("songs '") + refusal.songs + "' minutes '" + refusal.minutes + "'");
+        writeSettings(refusal.countMode, refusal.stopMethod, 3, 1, 1);
+        startPlugin();
+        if (refusal.playing) {
+            player.play();
+        } else {
+            player.stop();
+        }
+        host->trace.clear();
+        HWND shown = NULL;
+        driver->then([&](DialogDriver& d) {
+            shown = d.dialog();
+            if (refusal.countMode == 1) {
+                d.click(IDC_COUNT_MINUTES);
+                d.paste(IDC_MINUTES, refusal.minutes);
+                d.click(IDC_COUNT_SONGS);
+                d.paste(IDC_SONGS, refusal.songs);
+            } else {
+                d.click(IDC_COUNT_SONGS);
+                d.paste(IDC_SONGS, refusal.songs);
+                d.click(IDC_COUNT_MINUTES);
+                d.paste(IDC_MINUTES, refusal.minutes);
+            }
+            d.click(IDC_START_STOP);
+        });
+        driver->then([&](DialogDriver& d) {
+            // Still open and idle, with the user's text as typed.
+            EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+            EXPECT_EQ(d.text(IDC_SONGS), refusal.songs);
+            EXPECT_EQ(d.text(IDC_MINUTES), refusal.minutes);
+            EXPECT_EQ(readSettingsBytes(), settingsBytes(refusal.countMode, refusal.stopMethod, 3, 1, 1));
+            EXPECT_EQ(d.openDialogs(), 1);
+            d.escape();
+        });
+        open();
+        std::vector<TraceEvent> shownBoxes = boxes();
+        ASSERT_EQ(shownBoxes.size(), 1u);
+        EXPECT_EQ(shownBoxes[0].caption, "!mistake");
+        EXPECT_EQ(shownBoxes[0].text, refusal.text);
+        EXPECT_EQ(shownBoxes[0].message, 0u) << "MB_OK, no icon";
+        EXPECT_EQ(shownBoxes[0].window, shown) << "owned by the dialog";
+        EXPECT_FALSE(shownBoxes[0].wide);
+        EXPECT_EQ(host->liveTimers(), 0);
+        // The player is asked only when waiting for the song could still work.
+        bool asks = refusal.countMode == 2 && refusal.stopMethod == 1;
+        EXPECT_EQ(linesLike("send 1024 0 104"), asks ? 1 : 0);
+        host->quit();
+        host->unload();
+    }
+}
+
+TEST_F(DialogTest, NothingPlayingOnlyWarnsAndTheCountdownStarts) {
+    startPlugin();
+    HWND shown = NULL;
+    driver->then([&](DialogDriver& d) {
+        shown = d.dialog();
+        d.type(IDC_SONGS, "2");
+    });
+    driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+    open();
+    std::vector<TraceEvent> shownBoxes = boxes();
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].caption, "!notice");
+    EXPECT_EQ(shownBoxes[0].text, NothingPlays);
+    EXPECT_EQ(shownBoxes[0].message, 0u);
+    EXPECT_EQ(shownBoxes[0].window, shown);
+    EXPECT_EQ(host->liveTimers(), 1);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 2, 10));
+}
+
+TEST_F(DialogTest, AcceptedStartsNeedNoBox) {
+    struct Start {
+        int countMode;
+        int stopMethod;
+        const char* songs;
+        const char* minutes;
+        bool playing;
+        int queries;
+    };
+    const Start starts[] = {
+        {2, 1, "7", "0", true, 1},   // no minutes: the countdown ends with the song
+        {2, 2, "0", "5", false, 0},  // the unused count is not looked at, nor the player
+        {1, 1, "-3", "0", true, 1},  // only 0 is refused
+    };
+    for (const Start& start : starts) {
+        SCOPED_TRACE(std::string("songs '") + start.songs + "' minutes '" + start.minutes + "'");
+        writeSettings(start.countMode, start.stopMethod, 1, 9, 9);
+        startPlugin();
+        if (start.playing) {
+            player.play();
+        } else {
+            player.stop();
+        }
+        host->trace.clear();
+        driver->then([&](DialogDriver& d) {
+            d.click(IDC_COUNT_SONGS);
+            d.paste(IDC_SONGS, start.songs);
+            d.click(IDC_COUNT_MINUTES);
+            d.paste(IDC_MINUTES, start.minutes);
+            d.click(start.countMode == 1 ? IDC_COUNT_SONGS : IDC_COUNT_MINUTES);
+            d.click(IDC_START_STOP);
+        });
+        open();
+        EXPECT_TRUE(boxes().empty());
+        EXPECT_EQ(host->liveTimers(), 1);
+        EXPECT_EQ(linesLike("send 1024 0 104"), start.queries);
+        EXPECT_EQ(readSettingsBytes(), settingsBytes(start.countMode, start.stopMethod, 1,
+                                                     referenceCount(start.songs), referenceCount(start.minutes)));
+        host->quit();
+        host->unload();
+    }
+}
+
+TEST_F(DialogTest, StartSavesArmsAndReopensRunning) {
+    player.play();
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        d.click(IDC_COUNT_MINUTES);
+        d.type(IDC_MINUTES, "7");
+        d.click(IDC_STOP_NOW);
+        d.click(IDC_STOP_PLAYING);
+    });
+    driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 7));
+    EXPECT_EQ(host->liveTimers(), 1);
+    EXPECT_EQ(linesLike("settimer 500"), 1);
+    EXPECT_TRUE(boxes().empty());
+
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), Running);
+        EXPECT_EQ(d.text(IDC_START_STOP), "stop");
+        EXPECT_EQ(checkedButtons(d), "minutes stop-now stop-playing");
+        EXPECT_EQ(d.text(IDC_MINUTES), "7");
+        EXPECT_EQ(d.focusedId(), IDC_START_STOP);
+        d.escape();
+    });
+    open();
+}
+
+TEST_F(DialogTest, ArmingRefusedKeepsTheDialogOpenAndIdle) {
+    player.play();
+    startPlugin();
+    host->refuseTimers = true;
+    driver->then([](DialogDriver& d) { d.type(IDC_SONGS, "4"); });
+    driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+    driver->then([this](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleSongs);
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        // Saved all the same, before arming was tried.
+        EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 4, 10));
+        d.escape();
+    });
+    open();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(host->liveTimers(), 0);
+}
+
+TEST_F(DialogTest, ClosingAnIdleDialogSavesWhatItHoldsZerosIncluded) {
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        d.paste(IDC_SONGS, "");
+        d.click(IDC_COUNT_MINUTES);
+        d.paste(IDC_MINUTES, "0");
+        d.click(IDC_QUIT_PLAYER);
+    });
+    driver->then([](DialogDriver& d) { d.escape(); });
+    open();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(host->liveTimers(), 0);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 1, 2, 0, 0));
+
+    // The close box (the system menu's Close) and Alt+F4 close the same way.
+    driver->then([](DialogDriver& d) {
+        d.paste(IDC_MINUTES, "6");
+        d.systemCommand(SC_CLOSE);
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 1, 2, 0, 6));
+    driver->then([](DialogDriver& d) {
+        d.paste(IDC_MINUTES, "8");
+        d.press(VK_F4, true);
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 1, 2, 0, 8));
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(DialogTest, ClosingARunningDialogSavesNothingAndTheCountdownGoesOn) {
+    writeSettings(2, 1, 1, 3, 5);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    std::vector<unsigned char> saved = readSettingsBytes();
+    host->ticks(TicksPerMinute);
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "4");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), saved);
+    EXPECT_EQ(host->liveTimers(), 1);
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_START_STOP), "stop");
+        EXPECT_EQ(enabledStates(d), Running);
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), saved);
+}
+
+TEST_F(DialogTest, StopThenCloseSavesTheRemainingCounts) {
+    writeSettings(2, 3, 1, 3, 5);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    host->ticks(2 * TicksPerMinute);
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "3");
+        d.click(IDC_START_STOP);
+    });
+    driver->then([this](DialogDriver& d) {
+        EXPECT_EQ(host->liveTimers(), 0);
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        EXPECT_EQ(d.text(IDC_MINUTES), "3");  // not reloaded
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 3));
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
+    writeSettings(2, 2, 3, 3, 3);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "2");
+        d.tick(TicksPerMinute - 1);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "2");
+        d.tick(1);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "1");
+        EXPECT_EQ(enabledStates(d), Running);
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(linesLike("post 1025 1 0"), 2);
+}
+
+TEST_F(DialogTest, FinishWithStopPlayingReopensTheFormWithTheSavedCounts) {
+    writeSettings(2, 3, 1, 3, 1);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
+    driver->then([this](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "0");
+        host->trace.clear();
+        d.tick();  // the end: stop the song, finish, stop playing
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        EXPECT_EQ(d.text(IDC_MINUTES), "1");  // as reloaded from the file
+        d.escape();
+    });
+    open();
+    std::vector<std::string> posts;
+    for (const TraceEvent& event : host->trace.ofKind(TraceEvent::Post)) {
+        posts.push_back(Trace::describe(event));
+    }
+    EXPECT_EQ(posts, (std::vector<std::string>{"post 1025 2 0", "post 1025 1 0"}));
+    EXPECT_EQ(host->liveTimers(), 0);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 1));
+}
+
+TEST_F(DialogTest, SecondConfigWhileOpenIsTurnedAway) {
+    startPlugin();
+    driver->then([](DialogDriver& d) {
+        d.type(IDC_SONGS, "5");
+    });
+    driver->then([this](DialogDriver& d) {
+        HWND first = d.dialog();
+        host->config();  // returns at once
+        EXPECT_EQ(d.openDialogs(), 1);
+        EXPECT_EQ(d.dialog(), first);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_SONGS), "5");
+        EXPECT_EQ(enabledStates(d), IdleSongs);
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 5, 10));
+}
+
+TEST_F(DialogTest, SystemMenuAboutEntry) {
+    startPlugin();
+    HWND shown = NULL;
+    driver->then([&](DialogDriver& d) {
+        shown = d.dialog();
+        HMENU menu = GetSystemMenu(d.dialog(), FALSE);
+        int count = GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        MENUITEMINFOA separator = {};
+        separator.cbSize = sizeof separator;
+        separator.fMask = MIIM_FTYPE;
+        ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(count - 2), TRUE, &separator));
+        EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+        EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUT));
+        char text[64] = {};
+        GetMenuStringA(menu, static_cast<UINT>(count - 1), text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, "About Nightcap(&A)...");
+        d.systemCommand(IDM_ABOUT);
+    });
+    driver->then([](DialogDriver& d) { d.escape(); });
+    open();
+    std::vector<TraceEvent> shownBoxes = boxes();
+    ASSERT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(shownBoxes[0].caption, "About Nightcap v2.0");
+    EXPECT_EQ(shownBoxes[0].text,
+              "Nightcap v2.0\n\nAuthor : The Nightcap project\nContact: nightcap@example.org\n"
+              "         https://nightcap.example.org/");
+    EXPECT_EQ(shownBoxes[0].message, 0u);
+    EXPECT_EQ(shownBoxes[0].window, shown);
+}
+
+// A quit message ends the modal loop without the dialog's own closing paths.
+TEST_F(DialogTest, QuitMessageWhileOpenLeavesNoDialogMarkedOpenNorAttached) {
+    writeSettings(2, 1, 1, 3, 5);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    std::vector<unsigned char> saved = readSettingsBytes();
+    driver->then([](DialogDriver&) { PostQuitMessage(0); });
+    open();
+    EXPECT_TRUE(takeQuitMessage()) << "the quit stays for the player's own loop";
+    EXPECT_EQ(driver->openDialogs(), 0);
+
+    host->trace.clear();
+    host->ticks(TicksPerMinute);  // a count change: nothing may be posted to the dead window
+    EXPECT_EQ(host->trace.ofKind(TraceEvent::Post).size(), 0u);
+
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "4");
+        EXPECT_EQ(d.text(IDC_START_STOP), "stop");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), saved);
+}
+
+TEST_F(DialogTest, QuitPlayerFinishWhileOpenLetsTheDialogOpenAgain) {
+    writeSettings(2, 3, 2, 3, 1);
+    player.play();
+    startPlugin();
+    startFromDialog();
+    driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
+    driver->then([](DialogDriver& d) { d.tick(); });  // finish: quit the player
+    open();
+    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_EQ(host->liveTimers(), 0);
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), IdleMinutes);
+        EXPECT_EQ(d.text(IDC_MINUTES), "1");
+        d.escape();
+    });
+    open();
+}
+
+TEST_F(DialogTest, DialogThatCannotBeCreatedDoesNotBlockTheNext) {
+    startPlugin();
+    HINSTANCE module = host->descriptor()->moduleInstance;
+    host->descriptor()->moduleInstance = GetModuleHandleA(NULL);  // holds no dialog template
+    host->config();
+    host->descriptor()->moduleInstance = module;
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 3, 10));
+}
+
+struct Reading {
+    std::string text;
+    int count;
+};
+
+TEST_F(DialogTest, FieldTextsReadAsDocumented) {
+    const std::string zeros61(61, '0');
+    const std::string blanks60(60, ' ');
+    const std::vector<Reading> readings = {
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"   ", 0},
+        {"  7", 7},
+        {"0010", 10},
+        {"2147483647", 2147483647},
+        {"2147483648", 0},
+        {"12345678901", 0},
+        {"-3", -3},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", 0},
+        {"+5", 5},
+        {"+", 0},
+        {"-", 0},
+        {"+-5", 0},
+        {"- 5", 0},
+        {"0x10", 0},
+        {"\t\r\n 42", 42},
+        {"12 34", 12},
+        {"3.9", 3},
+        {"-0", 0},
+        {"00000000000000000000000002147483647", 2147483647},
+        {"99999999999999999999999999999999999999999999999999", 0},
+        {zeros61 + "12", 1},   // the 63rd character is not read
+        {blanks60 + "12", 12},
+        {blanks60 + " 12", 1},
+        {"\xb2", 0},           // a superscript two is no digit
+    };
+    startPlugin("gen_Nightcap_checked.dll");
+    for (size_t i = 0; i < readings.size(); i += 2) {
+        const Reading& songs = readings[i];
+        const Reading& minutes = readings[i + 1 < readings.size() ? i + 1 : i];
+        SCOPED_TRACE("songs '" + songs.text + "' minutes '" + minutes.text + "'");
+        driver->then([&](DialogDriver& d) {
+            d.click(IDC_COUNT_MINUTES);
+            d.paste(IDC_MINUTES, minutes.text);
+            d.click(IDC_COUNT_SONGS);
+            d.paste(IDC_SONGS, songs.text);
+            EXPECT_EQ(d.text(IDC_SONGS), songs.text);
+            EXPECT_EQ(d.text(IDC_MINUTES), minutes.text);
+            d.escape();
+        });
+        open();
+        EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, songs.count, minutes.count));
+        EXPECT_EQ(referenceCount(songs.text), songs.count) << "the reference reader disagrees";
+        EXPECT_EQ(referenceCount(minutes.text), minutes.count) << "the reference reader disagrees";
+    }
+}
+
+// Pasted text can hold anything: whatever it is, closing saves the number the
+// documented reading gives, and nothing breaks (the module with undefined
+// behaviour trapped).
+TEST_F(DialogTest, ArbitraryFieldTextsAlwaysGiveTheDocumentedCount) {
+    uint32_t state = 20240611u;
+    auto next = [&state](uint32_t below) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state % below;
+    };
+    auto randomText = [&]() {
+        static const char* const pieces[] = {"-", "+", " ", "\t", "\r\n", "0", "00000", "2147483647", "2147483648",
+                                             "9", "x", "Z", ".", "\xa0", "\xb9", "\xff", "\x80", "4294967296"};
+        std::string text;
+        uint32_t parts = next(12);
+        for (uint32_t p = 0; p < parts; ++p) {
+            if (next(3) == 0) {
+                text += pieces[next(sizeof pieces / sizeof pieces[0])];
+            } else if (next(2) == 0) {
+                text += static_cast<char>('0' + next(10));
+            } else {
+                text += static_cast<char>(1 + next(255));
+            }
+        }
+        if (next(8) == 0) {
+            text = std::string(next(70), next(2) ? ' ' : '0') + text;
+        }
+        return text;
+    };
+    startPlugin("gen_Nightcap_checked.dll");
+    const int rounds = 150;
+    for (int round = 0; round < rounds; ++round) {
+        std::string songsText = randomText();
+        std::string minutesText = randomText();
+        std::string songsHeld;
+        std::string minutesHeld;
+        driver->then([&](DialogDriver& d) {
+            d.click(IDC_COUNT_MINUTES);
+            d.paste(IDC_MINUTES, minutesText);
+            d.click(IDC_COUNT_SONGS);
+            d.paste(IDC_SONGS, songsText);
+            // What the field holds is what the user sees and the module reads.
+            songsHeld = d.text(IDC_SONGS);
+            minutesHeld = d.text(IDC_MINUTES);
+            d.escape();
+        });
+        open();
+        ASSERT_EQ(readSettingsBytes(),
+                  settingsBytes(1, 1, 3, referenceCount(songsHeld), referenceCount(minutesHeld)))
+            << "round " << round << ": songs '" << songsHeld << "' minutes '" << minutesHeld << "'";
+    }
+    EXPECT_TRUE(boxes().empty());
+}
+
+}  // namespace

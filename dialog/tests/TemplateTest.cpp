@@ -1,1 +1,191 @@
+// The dialog template as the module carries it: read back from the module's
+// resources and taken apart as the system's dialog manager reads it.
 
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <ctype.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog/resource.h"
+#include "host/PluginHost.h"
+
+namespace {
+
+// Reads the classic (not extended) dialog template.
+class TemplateReader {
+public:
+    TemplateReader(const BYTE* data, DWORD size) : at(data), begin(data), end(data + size) {}
+
+    bool overrun() const { return failed; }
+    WORD word() {
+        WORD value = 0;
+        if (!take(2)) {
+            return 0;
+        }
+        memcpy(&value, at - 2, 2);
+        return value;
+    }
+    DWORD dword() {
+        DWORD value = 0;
+        if (!take(4)) {
+            return 0;
+        }
+        memcpy(&value, at - 4, 4);
+        return value;
+    }
+    short coordinate() { return static_cast<short>(word()); }
+    // A name or an ordinal: empty, "#n" for an ordinal, else the text.
+    std::string nameOrOrdinal() {
+        WORD first = word();
+        if (first == 0xFFFF) {
+            return "#" + std::to_string(word());
+        }
+        std::string text;
+        for (WORD c = first; c != 0 && !failed; c = word()) {
+            // Every text of this template is plain ASCII.
+            text += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+        return text;
+    }
+    void alignToDword() {
+        while ((at - begin) % 4 != 0 && !failed) {
+            take(1);
+        }
+    }
+
+private:
+    bool take(size_t bytes) {
+        if (static_cast<size_t>(end - at) < bytes) {
+            failed = true;
+            return false;
+        }
+        at += bytes;
+        return true;
+    }
+    const BYTE* at;
+    const BYTE* begin;
+    const BYTE* end;
+    bool failed = false;
+};
+
+struct Control {
+    int id;
+    const char* className;  // the predefined class, by name
+    DWORD style;
+    const char* text;
+    short x, y, width, height;
+};
+
+const Control Expected[] = {
+    {-1, "Button", 0x50000007, " The story goes like ", 5, 4, 212, 129},
+    {-1, "Static", 0x50020000, "First, ", 26, 16, 20, 8},
+    {IDC_COUNT_SONGS, "Button", 0x50000009, "Count down", 54, 21, 54, 10},
+    {IDC_COUNT_MINUTES, "Button", 0x50000009, "Count down", 54, 36, 54, 10},
+    {IDC_SONGS, "Edit", 0x50812080, "", 109, 20, 40, 12},
+    {IDC_MINUTES, "Edit", 0x50812080, "", 109, 35, 40, 12},
+    {IDC_SONGS_LABEL, "Static", 0x50020000, "Songs", 154, 22, 21, 8},
+    {IDC_MINUTES_LABEL, "Static", 0x50020000, "Mins, then", 154, 37, 42, 8},
+    {IDC_WAIT_SONG_END, "Button", 0x50000009, "Wait until the song completes", 68, 51, 113, 10},
+    {IDC_FADE_OUT, "Button", 0x50000009, "Shade out and stop the song", 68, 63, 109, 10},
+    {IDC_STOP_NOW, "Button", 0x50000009, "Directly stop the song", 68, 75, 87, 10},
+    {-1, "Static", 0x50020000, "Then, ", 26, 89, 21, 8},
+    {IDC_STOP_PLAYING, "Button", 0x50000009, "Stop Playing", 54, 94, 57, 10},
+    {IDC_QUIT_PLAYER, "Button", 0x50000009, "Quit Winamp", 54, 105, 58, 10},
+    {IDC_HALT_COMPUTER, "Button", 0x50000009, "Halt Computer", 54, 116, 62, 10},
+    {IDC_START_STOP, "Button", 0x50010000, "", 160, 113, 50, 14},
+};
+
+// The predefined classes may be stored by ordinal or by name, in any case.
+std::string className(const std::string& stored) {
+    if (stored == "#128") return "button";
+    if (stored == "#129") return "edit";
+    if (stored == "#130") return "static";
+    std::string lower = stored;
+    for (char& c : lower) {
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    return lower;
+}
+
+BOOL CALLBACK collectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
+BOOL CALLBACK collectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+    reinterpret_cast<std::vector<ULONG_PTR>*>(found)->push_back(reinterpret_cast<ULONG_PTR>(name));
+    return TRUE;
+}
+
+class TemplateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module = LoadLibraryExA(PluginHost::besideProgram("gen_Nightcap.dll").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, static_cast<HMODULE>(NULL));
+    }
+    void TearDown() override {
+        if (module != NULL) {
+            FreeLibrary(module);
+        }
+    }
+    HMODULE module = NULL;
+};
+
+TEST_F(TemplateTest, OneDialogNumbered101InUsEnglish) {
+    std::vector<ULONG_PTR> names;
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(5) /* RT_DIALOG */, collectName, reinterpret_cast<LONG_PTR>(&names));
+    EXPECT_EQ(names, std::vector<ULONG_PTR>{IDD_CONFIG});
+    std::vector<WORD> languages;
+    EnumResourceLanguagesA(module, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_CONFIG), collectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_EQ(languages, std::vector<WORD>{1033});
+}
+
+TEST_F(TemplateTest, HeaderAndControlsFieldByField) {
+    HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_CONFIG),
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ASSERT_NE(found, static_cast<HRSRC>(NULL));
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    ASSERT_NE(data, nullptr);
+    TemplateReader read(data, SizeofResource(module, found));
+
+    DWORD style = read.dword();
+    EXPECT_EQ(style, 0x80C808C0u);
+    EXPECT_NE(style & 0xFFFF0000u, 0xFFFF0000u) << "an extended template";
+    EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT));
+    EXPECT_EQ(read.dword(), 0u) << "extended style";
+    WORD count = read.word();
+    ASSERT_EQ(count, 16);
+    EXPECT_EQ(read.coordinate(), 0);
+    EXPECT_EQ(read.coordinate(), 0);
+    EXPECT_EQ(read.coordinate(), 221);
+    EXPECT_EQ(read.coordinate(), 140);
+    EXPECT_EQ(read.nameOrOrdinal(), "") << "menu";
+    EXPECT_EQ(read.nameOrOrdinal(), "") << "window class";
+    EXPECT_EQ(read.nameOrOrdinal(), "Nightcap v2.0");
+    EXPECT_EQ(read.word(), 10) << "point size";
+    EXPECT_EQ(read.nameOrOrdinal(), "System");
+
+    for (int i = 0; i < count; ++i) {
+        const Control& want = Expected[i];
+        SCOPED_TRACE("control " + std::to_string(i + 1));
+        read.alignToDword();
+        EXPECT_EQ(read.dword(), want.style);
+        EXPECT_EQ(read.dword(), 0u) << "extended style";
+        EXPECT_EQ(read.coordinate(), want.x);
+        EXPECT_EQ(read.coordinate(), want.y);
+        EXPECT_EQ(read.coordinate(), want.width);
+        EXPECT_EQ(read.coordinate(), want.height);
+        EXPECT_EQ(read.word(), static_cast<WORD>(want.id));
+        EXPECT_EQ(className(read.nameOrOrdinal()), className(want.className));
+        EXPECT_EQ(read.nameOrOrdinal(), want.text);
+        EXPECT_EQ(read.word(), 0) << "creation data";
+        ASSERT_FALSE(read.overrun());
+    }
+}
+
+}  // namespace
