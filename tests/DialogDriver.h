@@ -6,7 +6,9 @@
 // run() plays them from a real thread timer of the test program (only the
 // module's timers are simulated), one step per firing. Whatever a step posts
 // (keys, clicks' follow-ups, the engine's notifications) is handled by the
-// dialog before the next step runs, because timer messages come last.
+// dialog before the next step runs, because timer messages come last. So
+// what a step types or presses shows only from the next step on: type in one
+// step, click "start now" in the next.
 //
 //     DialogDriver driver(playerWindow->handle(), host.get());
 //     driver.then([](DialogDriver& d) { d.click(IDC_COUNT_MINUTES); })
@@ -65,8 +67,9 @@ public:
     // types chars over it, as keystrokes.
     void type(int id, const std::string& chars);
     // Replaces a field's whole text, as selecting all and pasting does; the
-    // text is not limited to what the keyboard would let through. A greyed
-    // field cannot be pasted into: that fails the test.
+    // text is not limited to what the keyboard would let through. It works
+    // on a greyed field too, which a user could not reach: a test that acts
+    // as the user enables the field first.
     void paste(int id, const std::string& text);
     // A key pressed and released on the focused control, through the
     // dialog manager; alt holds the Alt key (Alt+F4).
