@@ -1,0 +1,100 @@
+// Pictures of the dialog for the README, idle and running, as the screen
+// shows them. Not a check: script/screenshots runs it on purpose, with
+// NIGHTCAP_SHOTS naming the folder for the bitmaps.
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog/resource.h"
+#include "tests/DialogDriver.h"
+#include "tests/HostFixture.h"
+
+namespace {
+
+bool saveWindow(HWND window, const std::string& path) {
+    RECT area;
+    GetWindowRect(window, &area);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, NULL, 0);
+    bool saved = false;
+    if (bitmap != NULL) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        DWORD pixelBytes = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4d42;
+        file.bfOffBits = sizeof file + sizeof header;
+        file.bfSize = file.bfOffBits + pixelBytes;
+        FILE* out = fopen(path.c_str(), "wb");
+        if (out != nullptr) {
+            saved = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
+                    fwrite(bits, 1, pixelBytes, out) == pixelBytes;
+            saved = fclose(out) == 0 && saved;
+        }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return saved;
+}
+
+class Screenshots : public HostFixture {};
+
+TEST_F(Screenshots, DISABLED_IdleAndRunning) {
+    const char* folder = getenv("NIGHTCAP_SHOTS");
+    ASSERT_NE(folder, nullptr) << "NIGHTCAP_SHOTS names the folder for the pictures";
+    const std::string shots = folder;
+    player.play();
+    startPlugin();
+    DialogDriver driver(playerWindow->handle(), host.get());
+
+    // A step to paint, some idle firings for the display to catch up (it
+    // takes the window's pixels while the loop waits), then the picture.
+    auto picture = [&](const std::string& name) {
+        driver.then([](DialogDriver& d) { RedrawWindow(d.dialog(), NULL, NULL, RDW_INVALIDATE | RDW_ERASE |
+                                                                                  RDW_FRAME | RDW_ALLCHILDREN); });
+        for (int i = 0; i < 30; ++i) {
+            driver.then([](DialogDriver&) {});
+        }
+        driver.then([&shots, name](DialogDriver& d) {
+            EXPECT_TRUE(saveWindow(d.dialog(), shots + "\\" + name + ".bmp")) << name;
+        });
+    };
+
+    picture("dialog-idle");
+    driver.then([](DialogDriver& d) {
+        d.click(IDC_COUNT_MINUTES);
+        d.type(IDC_MINUTES, "45");
+        d.click(IDC_FADE_OUT);
+        d.click(IDC_STOP_PLAYING);
+    });
+    driver.then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+    driver.run([&] { host->config(); });
+    ASSERT_EQ(host->liveTimers(), 1);
+
+    host->ticks(3 * 120);  // three minutes gone
+    picture("dialog-running");
+    driver.then([](DialogDriver& d) { d.escape(); });
+    driver.run([&] { host->config(); });
+}
+
+}  // namespace
