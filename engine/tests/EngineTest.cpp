@@ -1,0 +1,503 @@
+// The countdown engine in the real module: ticks fired by the host, the
+// player played by a PlayerModel, the countdown started from the dialog.
+
+#include <limits.h>
+
+#include "dialog/resource.h"
+#include "engine/tests/EngineHarness.h"
+#include "tests/DialogDriver.h"
+#include "tests/HostFixture.h"
+
+namespace {
+
+const char* const StopCommand = "send 273 40047 0";
+const char* const PositionQuery = "send 1024 0 105";
+const char* const RepeatQuery = "send 1024 0 251";
+const char* const RepeatOn = "send 1024 1 253";
+const char* const LengthQuery = "send 1024 1 105";
+const char* const PlayStateQuery = "send 1024 0 104";
+const char* const VolumeQuery = "send 1024 -666 122";
+const char* const CountsChanged = "post 1025 1 0";
+const char* const Finished = "post 1025 2 0";
+
+const char PrivilegeText[] = u8"错误：无法获得关机权限，请手动退出操作系统";
+const char PowerOffText[] = u8"错误：关闭计算机失败，请手动退出操作系统";
+
+typedef std::vector<std::string> Lines;
+
+const bool crashesEndTheProgram = (endProgramOnCrash(), true);
+
+std::string volumeLine(int volume) {
+    return "send 1024 " + std::to_string(volume) + " 122";
+}
+
+}  // namespace
+
+class EngineTest : public HostFixture {
+protected:
+    // Saves the five values, loads and initialises the module, and starts the
+    // countdown from the dialog as the user would. Afterwards the trace holds
+    // only what the countdown does.
+    void startCountdown(int countMode, int stopMethod, int finalAction, int songs, int minutes,
+                        const char* dll = "gen_Nightcap.dll") {
+        writeSettings(countMode, stopMethod, finalAction, songs, minutes);
+        startPlugin(dll);
+        ASSERT_TRUE(settings.find(*host, {songs, minutes, countMode, stopMethod, finalAction}));
+        inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }});
+        ASSERT_TRUE(armed()) << "the dialog did not start the countdown";
+        host->trace.clear();
+    }
+
+    // Opens the dialog as the player does and plays the steps in it; the
+    // last one must close it.
+    void inDialog(const std::vector<DialogDriver::Step>& steps) {
+        DialogDriver driver(playerWindow->handle(), host.get());
+        for (const DialogDriver::Step& step : steps) {
+            driver.then(step);
+        }
+        driver.run([&] { host->config(); });
+    }
+
+    // Stop and start again: the engine is disarmed and armed anew.
+    void restartFromDialog() {
+        inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }, [](DialogDriver& d) { d.click(IDC_START_STOP); }});
+    }
+
+    // A fresh host for the next start; the player keeps its state.
+    void restartHost() {
+        host.reset(new PluginHost());
+        player.trace = &host->trace;
+    }
+
+    bool armed() const { return host->liveTimers() == 1; }
+
+    // One tick; returns what it did.
+    Lines tick() {
+        host->trace.clear();
+        host->tick();
+        return host->trace.lines();
+    }
+
+    // Ticks with the player's position standing at each of positions in turn;
+    // returns how far the songs count fell.
+    int songsCountedAt(const std::vector<int>& positions) {
+        int before = settings.read().songs;
+        for (int position : positions) {
+            player.positionMs = position;
+            host->tick();
+        }
+        return before - settings.read().songs;
+    }
+
+    // Lets the player play for count ticks, one tick every 500 ms.
+    void play(int count) {
+        for (int i = 0; i < count; ++i) {
+            player.advance(500);
+            host->tick();
+        }
+    }
+
+    void playing(int positionMs, size_t track = 0) {
+        player.trackIndex = track;
+        player.state = PlayerModel::Playing;
+        player.positionMs = positionMs;
+    }
+
+    // Whether the module shows a countdown as running, read from the dialog.
+    std::string startButtonAfterwards() {
+        std::string caption;
+        inDialog({[&](DialogDriver& d) {
+            caption = d.text(IDC_START_STOP);
+            d.escape();
+        }});
+        return caption;
+    }
+
+    ModuleSettings settings;
+};
+
+// --- track-end detector ---
+
+TEST_F(EngineTest, DetectorWorkedExamplesOnA245SecondTrack) {
+    playing(0);
+    struct Case {
+        std::vector<int> positions;  // the first primes, the second remembers the length
+        int counted;
+    };
+    const Case cases[] = {
+        {{240000, 244700, 300}, 1},   // the end of the track, the next one just begun
+        {{90000, 100000, 500}, 0},    // back to the start from mid-song
+        {{110000, 120000, 40000}, 0}, // a seek backwards
+        {{230000, 240000, 0}, 1},     // restarted from the last seconds: counts like a change
+        {{230000, 235209, 0}, 0},     // 235209 + 9791 is not more than 245000
+        {{230000, 235210, 0}, 1},
+        {{240000, 244000, 2999}, 1},  // the landing must be below 3000
+        {{240000, 244000, 3000}, 0},
+        {{244000, 300}, 0},           // no length remembered yet
+        {{240000, 244700, 300, 300, 300, 800}, 1}, // one jump counts once; standing still never counts
+    };
+    startCountdown(1, 1, 1, 100, 10);
+    for (const Case& c : cases) {
+        // Each case begins with a primed, forgetful detector: stop and start again.
+        restartFromDialog();
+        ASSERT_TRUE(armed());
+        EXPECT_EQ(songsCountedAt(c.positions), c.counted) << "positions from " << c.positions[0];
+    }
+}
+
+TEST_F(EngineTest, DetectorTrackLengthsShortZeroAndNegative) {
+    player.playlist = {{"Short", 5}, {"Unknown", 0}};
+    playing(1000);
+    startCountdown(1, 1, 1, 100, 10);
+    // Shorter than the end window: any jump back below 3000 ms counts.
+    EXPECT_EQ(songsCountedAt({1000, 1500, 0}), 1);
+    // A length of 0 switches the rule off.
+    player.trackIndex = 1;
+    EXPECT_EQ(songsCountedAt({1000, 2000, 0}), 0);
+    player.answerOverride = [](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (lParam == 105 && wParam == 1) {
+            result = -245;
+            return true;
+        }
+        return false;
+    };
+    EXPECT_EQ(songsCountedAt({230000, 240000, 0}), 0);
+}
+
+// Answers beyond 32-bit arithmetic: the length in seconds times 1000 and the
+// previous position plus 9791 are computed wide, in both builds.
+TEST_F(EngineTest, DetectorArithmeticDoesNotOverflow) {
+    for (const char* dll : {"gen_Nightcap_checked.dll", "gen_Nightcap.dll"}) {
+        SCOPED_TRACE(dll);
+        restartHost();
+        int lengthSeconds = 245;
+        player.answerOverride = [&](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            if (lParam == 105 && wParam == 1) {
+                result = lengthSeconds;
+                return true;
+            }
+            return false;
+        };
+        playing(0);
+        startCountdown(1, 1, 1, 100, 10, dll);
+        // 4294968 s is 4294968000 ms, which 32 bits would wrap to 1704: no end is near.
+        lengthSeconds = 4294968;
+        EXPECT_EQ(songsCountedAt({240000, 244700, 300}), 0);
+        lengthSeconds = INT_MAX;
+        EXPECT_EQ(songsCountedAt({240000, 244700, 300}), 0);
+        lengthSeconds = INT_MIN;
+        EXPECT_EQ(songsCountedAt({240000, 244700, 300}), 0);
+        // From the largest position, 9791 ms further is past any length.
+        lengthSeconds = 245;
+        EXPECT_EQ(songsCountedAt({0, INT_MAX, 0}), 1);
+        player.answerOverride = nullptr;
+    }
+}
+
+TEST_F(EngineTest, DetectorMessagesAndRepeatMode) {
+    playing(1000);
+    player.repeat = false;
+    startCountdown(2, 1, 1, 3, -1);
+    // The first call primes and switches repeat on.
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, RepeatOn}));
+    EXPECT_TRUE(player.repeat);
+    // Moving forward: the length is asked.
+    player.positionMs = 1500;
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, LengthQuery}));
+    // Standing still while counting minutes: the play state is asked.
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery}));
+    // Switched off by the user: on again at the next call.
+    player.repeat = false;
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, RepeatOn, PlayStateQuery}));
+    // A negative position is read as 0: from there, 0 is standing still.
+    player.positionMs = -5;
+    tick();
+    player.positionMs = 0;
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery}));
+    EXPECT_TRUE(armed());
+}
+
+TEST_F(EngineTest, CountingSongsNeverAsksThePlayStateAndWaitsWhileStill) {
+    playing(240000);
+    player.repeat = true;
+    startCountdown(1, 1, 1, 2, 10);
+    play(1);
+    player.state = PlayerModel::Paused;
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));
+    }
+    player.state = PlayerModel::Stopped;  // the position answer is -1 now, read as 0
+    tick();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));
+    }
+    EXPECT_EQ(settings.read().songs, 2);
+    EXPECT_TRUE(armed());
+}
+
+// --- the countdown driver ---
+
+TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
+    playing(240000);
+    startCountdown(1, 1, 1, 2, 10);
+    HWND dialogWindow = NULL;
+    Lines shown;
+    Lines endLines;
+    inDialog({
+        [&](DialogDriver& d) {
+            dialogWindow = d.dialog();
+            shown.push_back(d.text(IDC_SONGS));
+            play(10);  // the first track ends on the tenth tick
+        },
+        [&](DialogDriver& d) {
+            shown.push_back(d.text(IDC_SONGS));
+            play(395);  // the 198 s track, up to its last tick
+            shown.push_back(settings.read().songs == 1 ? "still 1" : "changed early");
+            play(1);
+        },
+        [&](DialogDriver& d) {
+            shown.push_back(d.text(IDC_SONGS));
+            EXPECT_TRUE(armed());
+            EXPECT_EQ(player.trackIndex, 2u);
+            size_t mark = host->trace.events.size();
+            play(1);  // the third song has just begun: the end
+            EXPECT_FALSE(armed());
+            Lines lines = host->trace.lines();
+            endLines.assign(lines.begin() + static_cast<long>(mark), lines.end());
+        },
+        [&](DialogDriver& d) {
+            shown.push_back(d.text(IDC_SONGS));
+            shown.push_back(d.text(IDC_START_STOP));
+            d.escape();
+        },
+    });
+    EXPECT_EQ(shown, (Lines{"2", "1", "still 1", "0", "2", "start now"}));
+
+    std::vector<TraceEvent> posts = host->trace.ofKind(TraceEvent::Post);
+    Lines postLines;
+    for (const TraceEvent& post : posts) {
+        postLines.push_back(Trace::describe(post));
+        EXPECT_EQ(post.window, dialogWindow);
+    }
+    EXPECT_EQ(postLines, (Lines{CountsChanged, CountsChanged, Finished, CountsChanged}));
+    // The end: the stop command, then the two notices.
+    EXPECT_EQ(endLines, (Lines{"killtimer", StopCommand, Finished, CountsChanged}));
+    EXPECT_EQ(player.state, PlayerModel::Stopped);
+}
+
+TEST_F(EngineTest, OneMinuteEndsOnTick121) {
+    playing(1000);
+    startCountdown(2, 3, 1, 3, 1);
+    for (int i = 1; i <= 119; ++i) {
+        ASSERT_EQ(tick(), Lines{}) << "tick " << i;
+    }
+    EXPECT_EQ(settings.read().minutes, 1);
+    EXPECT_EQ(tick(), Lines{});  // tick 120: the count falls, nothing more
+    EXPECT_EQ(settings.read().minutes, 0);
+    EXPECT_TRUE(armed());
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand, StopCommand}));
+    EXPECT_FALSE(armed());
+    EXPECT_EQ(settings.read().minutes, 1);  // reloaded
+}
+
+TEST_F(EngineTest, StoppedAndStartedAgainTheFirstMinuteIsWholeAgain) {
+    startCountdown(2, 3, 1, 3, 2);
+    host->ticks(100);
+    restartFromDialog();
+    ASSERT_TRUE(armed());
+    host->ticks(119);
+    EXPECT_EQ(settings.read().minutes, 2);
+    host->tick();
+    EXPECT_EQ(settings.read().minutes, 1);
+}
+
+TEST_F(EngineTest, NoMinutesWaitingForTheSongToEnd) {
+    // The first tick only primes: a track change before the length is known
+    // goes unseen, and the countdown waits for the end of the next song.
+    playing(244000);
+    startCountdown(2, 1, 1, 3, 0);
+    play(2);  // primes at 244500, then the next track begins
+    EXPECT_TRUE(armed());
+    play(395);
+    EXPECT_TRUE(armed());
+    play(1);
+    EXPECT_FALSE(armed());
+    EXPECT_EQ(player.trackIndex, 2u);
+}
+
+TEST_F(EngineTest, StoppingThePlayerMidSongEndsTheWait) {
+    playing(100000);
+    startCountdown(2, 1, 1, 3, -1);  // a negative count goes straight to the end
+    play(2);
+    player.stop();  // the position answer is -1 now, read as 0
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));  // fell back from mid-song: not an end
+    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery, "killtimer", StopCommand}));
+}
+
+TEST_F(EngineTest, PausedWhenTheMinutesRunOutWaitsOn) {
+    playing(100000);
+    player.state = PlayerModel::Paused;
+    startCountdown(2, 1, 1, 3, -1);
+    host->ticks(50);
+    EXPECT_TRUE(armed());
+}
+
+TEST_F(EngineTest, CountModesOutsideTheListDoNothing) {
+    startCountdown(1, 1, 1, 3, 1);
+    for (int mode : {0, 3, INT_MIN}) {
+        settings.write({-1, -1, mode, 2, 3});
+        host->trace.clear();
+        host->ticks(300);
+        EXPECT_EQ(host->trace.lines(), Lines{}) << "count mode " << mode;
+        EXPECT_TRUE(armed());
+    }
+}
+
+// --- stop methods ---
+
+TEST_F(EngineTest, ShadeOutSequences) {
+    struct Case {
+        int volume;     // the player's answer
+        int firstStep;  // the loudest volume set
+        int pauseMs;
+    };
+    const Case cases[] = {{255, 255, 19}, {128, 128, 39}, {1, 1, 5000}, {0, 0, 0}, {1000, 255, 19}, {-5, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volume);
+        restartHost();
+        player.answerOverride = [&](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            if (lParam == 122 && wParam == static_cast<WPARAM>(-666)) {
+                result = c.volume;
+                return true;
+            }
+            return false;
+        };
+        playing(1000);
+        startCountdown(2, 2, 1, 3, -1);
+        host->sleptMs = 0;
+        Lines expected = {"killtimer", VolumeQuery};
+        for (int level = c.firstStep; level >= 1; --level) {
+            expected.push_back(volumeLine(level));
+            expected.push_back("sleep " + std::to_string(c.pauseMs));
+        }
+        expected.push_back(StopCommand);
+        expected.push_back(volumeLine(c.volume));  // the player's own answer again
+        expected.push_back(StopCommand);           // the final action
+        EXPECT_EQ(tick(), expected);
+        EXPECT_LE(host->sleptMs, 5000);
+    }
+}
+
+TEST_F(EngineTest, StopDirectlyOrNotAtAll) {
+    playing(1000);
+    startCountdown(2, 3, 4, 3, -1);
+    settings.write({3, -1, 2, 3, 4});
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand}));
+    for (int method : {0, 4, INT_MAX}) {
+        restartHost();
+        startCountdown(2, 3, 1, 3, -1);
+        settings.write({3, -1, 2, method, 4});
+        EXPECT_EQ(tick(), Lines{"killtimer"}) << "stop method " << method;
+        EXPECT_FALSE(armed());
+    }
+}
+
+// --- final actions ---
+
+TEST_F(EngineTest, FinalActions) {
+    playing(1000);
+    // A songs count below 1 ends on the first tick, without asking the player.
+    startCountdown(1, 1, 1, -1, 10);
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand}));
+    EXPECT_EQ(startButtonAfterwards(), "start now");
+
+    restartHost();
+    playing(1000);
+    startCountdown(1, 1, 2, -1, 10);
+    EXPECT_EQ(tick(), (Lines{"killtimer", "post 18 0 0"}));
+    EXPECT_EQ(host->trace.events.back().window, playerWindow->handle());
+    EXPECT_TRUE(takeQuitMessage());
+    EXPECT_EQ(player.state, PlayerModel::Playing);
+
+    restartHost();
+    startCountdown(1, 1, 3, -1, 10);
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand, "opentoken", "adjustprivileges", "exitwindows 12"}));
+    EXPECT_EQ(startButtonAfterwards(), "start now");
+
+    for (int action : {0, 4, INT_MIN}) {
+        restartHost();
+        startCountdown(1, 1, 1, -1, 10);
+        settings.write({-1, 10, 1, 1, action});
+        EXPECT_EQ(tick(), Lines{"killtimer"}) << "final action " << action;
+        EXPECT_EQ(startButtonAfterwards(), "start now");
+    }
+}
+
+TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
+    playing(240000);
+    startCountdown(1, 1, 1, 3, 7);
+    std::vector<unsigned char> saved = readSettingsBytes();
+    play(10 + 396 + 464);  // three tracks end
+    EXPECT_EQ(settings.read().songs, 0);
+    play(1);
+    EXPECT_FALSE(armed());
+    SettingsValues after = settings.read();
+    EXPECT_EQ(after.songs, 3);
+    EXPECT_EQ(after.minutes, 7);
+    EXPECT_EQ(readSettingsBytes(), saved);
+}
+
+// --- power-off ---
+
+TEST_F(EngineTest, PowerOffRefusals) {
+    struct Case {
+        bool tokenOpens;
+        bool privilegeGranted;
+        bool powerOffSucceeds;
+        Lines expected;
+    };
+    const std::string privilegeBox = std::string("box error: ") + PrivilegeText;
+    const std::string powerOffBox = std::string("box error: ") + PowerOffText;
+    const Case cases[] = {
+        {true, false, true, {"opentoken", "adjustprivileges", privilegeBox, "exitwindows 12"}},
+        {true, false, false, {"opentoken", "adjustprivileges", privilegeBox, "exitwindows 12", powerOffBox}},
+        {true, true, false, {"opentoken", "adjustprivileges", "exitwindows 12", powerOffBox}},
+        {false, true, false,
+         {"opentoken", privilegeBox, "adjustprivileges", privilegeBox, "exitwindows 12", powerOffBox}},
+    };
+    for (const Case& c : cases) {
+        restartHost();
+        startCountdown(1, 1, 3, -1, 10);
+        host->tokenOpens = c.tokenOpens;
+        host->privilegeGranted = c.privilegeGranted;
+        host->powerOffSucceeds = c.powerOffSucceeds;
+        Lines expected = {"killtimer", StopCommand};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        EXPECT_EQ(tick(), expected);
+        for (const TraceEvent& box : host->trace.ofKind(TraceEvent::MessageBox)) {
+            EXPECT_TRUE(box.wide);
+            EXPECT_EQ(box.window, static_cast<HWND>(NULL));
+            EXPECT_EQ(box.message, static_cast<UINT>(MB_OK));
+            EXPECT_EQ(box.caption, "error");
+        }
+    }
+}
+
+// --- leaving ---
+
+TEST_F(EngineTest, QuitMidCountdownLeavesNoTimerAndSendsNothing) {
+    playing(1000);
+    startCountdown(2, 2, 3, 3, 1);
+    host->ticks(100);
+    std::vector<unsigned char> saved = readSettingsBytes();
+    TIMERPROC timerProc = host->timers.front().proc;
+    host->trace.clear();
+    host->quit();
+    EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
+    EXPECT_EQ(host->liveTimers(), 0);
+    EXPECT_EQ(readSettingsBytes(), saved);
+    // A late timer message finds no engine and does nothing.
+    host->trace.clear();
+    timerProc(NULL, WM_TIMER, host->timers.front().id, 0);
+    EXPECT_EQ(host->trace.lines(), Lines{});
+}

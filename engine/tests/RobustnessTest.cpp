@@ -1,0 +1,242 @@
+// Thousands of ticks against a player that answers arbitrary 32-bit values and
+// with arbitrary settings, in the build that traps undefined behaviour and in
+// the shipped one: no crash, no count below zero, at most four messages to
+// the player on a tick that does not end the countdown, no heap or file call
+// on such a tick, and no fade longer than 5000 ms of pauses.
+
+#include <limits.h>
+#include <stdio.h>
+
+#include <random>
+
+#include "dialog/resource.h"
+#include "engine/tests/EngineHarness.h"
+#include "tests/DialogDriver.h"
+#include "tests/HostFixture.h"
+
+namespace {
+
+const bool crashesEndTheProgram = (endProgramOnCrash(), true);
+
+const unsigned Seed = 20240611;
+const int TicksPerBuild = 12000;
+const int TicksPerRound = 400;
+
+// Values where arithmetic on the answers goes wrong first.
+const int Extremes[] = {INT_MIN, INT_MIN + 1, -666, -1, 0, 1, 2999, 3000, 255, 256, INT_MAX - 9791, INT_MAX};
+
+class Chooser {
+public:
+    explicit Chooser(unsigned seed) : random(seed) {}
+
+    bool chance(int percent) { return between(0, 99) < percent; }
+    int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
+    int anyInt() {
+        if (chance(30)) {
+            return Extremes[between(0, static_cast<int>(sizeof Extremes / sizeof Extremes[0]) - 1)];
+        }
+        return static_cast<int>(std::uniform_int_distribution<unsigned>(0, UINT_MAX)(random));
+    }
+    // Mostly a small value, sometimes any.
+    int smallOrAny(int low, int high) { return chance(80) ? between(low, high) : anyInt(); }
+
+private:
+    std::mt19937 random;
+};
+
+// A player whose answers are arbitrary, mixed with stretches of a plausible
+// playlist, so that track changes, song ends and fades do happen.
+class ArbitraryPlayer {
+public:
+    explicit ArbitraryPlayer(Chooser& choose) : choose(choose) {}
+
+    bool answer(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        result = 0;
+        if (message != WM_USER) {
+            return true;
+        }
+        if (lParam == 105 && wParam == 0) {
+            result = position();
+        } else if (lParam == 105 && wParam == 1) {
+            result = choose.chance(70) ? lengthSeconds : choose.anyInt();
+        } else if (lParam == 104) {
+            result = choose.chance(60) ? choose.between(0, 1) : choose.anyInt();
+        } else if (lParam == 251) {
+            result = choose.chance(70) ? choose.between(0, 1) : choose.anyInt();
+        } else if (lParam == 122 && wParam == static_cast<WPARAM>(-666)) {
+            result = choose.chance(50) ? choose.between(0, 255) : choose.anyInt();
+        }
+        return true;
+    }
+
+private:
+    int position() {
+        if (choose.chance(8)) {
+            return choose.anyInt();
+        }
+        if (choose.chance(3)) {
+            return -1;  // stopped
+        }
+        if (choose.chance(5)) {
+            positionMs = choose.between(0, 2999);
+            lengthSeconds = choose.between(1, 400);
+        } else if (!choose.chance(10)) {  // now and then the position stands still
+            positionMs += 500;
+            if (positionMs >= lengthSeconds * 1000) {
+                positionMs = choose.between(0, 2999);
+                lengthSeconds = choose.between(1, 400);
+            }
+        }
+        return positionMs;
+    }
+
+    Chooser& choose;
+    int positionMs = 0;
+    int lengthSeconds = 120;
+};
+
+bool countKeptOrLoweredByOne(int before, int after) {
+    return after == before || (before > 0 && after == before - 1);
+}
+
+SettingsValues valuesFromFile(const std::vector<unsigned char>& bytes) {
+    int fields[5] = {0, 0, 0, 0, 0};
+    for (size_t i = 0; i < 5 && bytes.size() >= 20; ++i) {
+        unsigned bits = 0;
+        for (size_t b = 0; b < 4; ++b) {
+            bits |= static_cast<unsigned>(bytes[i * 4 + b]) << (8 * b);
+        }
+        fields[i] = static_cast<int>(bits);
+    }
+    // The file keeps the choices first, the counts last.
+    return SettingsValues{fields[3], fields[4], fields[0], fields[1], fields[2]};
+}
+
+bool operator==(const SettingsValues& a, const SettingsValues& b) {
+    return a.songs == b.songs && a.minutes == b.minutes && a.countMode == b.countMode &&
+           a.stopMethod == b.stopMethod && a.finalAction == b.finalAction;
+}
+
+}  // namespace
+
+class RobustnessTest : public HostFixture, public ::testing::WithParamInterface<const char*> {
+protected:
+    // What the rounds went through, to show that the ends were reached.
+    int countdowns = 0;
+    int refused = 0;
+    int ends = 0;
+    int fades = 0;
+
+    // One countdown with arbitrary values; returns the ticks it took.
+    int round(Chooser& choose) {
+        host.reset(new PluginHost());
+        player.trace = &host->trace;
+        ArbitraryPlayer arbitrary(choose);
+        player.answerOverride = [&](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            return arbitrary.answer(message, wParam, lParam, result);
+        };
+
+        // The file's values go through the dialog, which keeps the counts
+        // but stores only listed choices; the engine then gets any choice.
+        int countMode = choose.chance(90) ? (choose.chance(60) ? 2 : 1) : choose.anyInt();
+        int stopMethod = choose.chance(40) ? 2 : choose.smallOrAny(1, 3);  // fades, with any volume
+        SettingsValues file = {choose.smallOrAny(-2, 4), choose.smallOrAny(-1, 1), countMode, stopMethod,
+                               choose.smallOrAny(1, 3)};
+        if (choose.chance(25)) {
+            // Straight to the shade-out, whatever volume the player answers.
+            file.countMode = 2;
+            file.stopMethod = 2;
+            file.minutes = -choose.between(1, 3);
+        }
+        writeSettings(file.countMode, file.stopMethod, file.finalAction, file.songs, file.minutes);
+        startPlugin(GetParam());
+        ModuleSettings settings;
+        EXPECT_TRUE(settings.find(*host, file));
+        ModuleCalls calls;
+        calls.install(host->module());
+        DialogDriver driver(playerWindow->handle(), host.get());
+        driver.then([&](DialogDriver& d) {
+            d.click(IDC_START_STOP);
+            if (host->liveTimers() != 1) {
+                d.escape();  // refused: the dialog stays open with its box answered
+            }
+        });
+        driver.run([&] { host->config(); });
+        ++countdowns;
+        if (host->liveTimers() != 1) {
+            ++refused;
+            return 0;
+        }
+        SettingsValues saved = valuesFromFile(readSettingsBytes());
+        SettingsValues engineGets = settings.read();
+        engineGets.countMode = choose.chance(85) ? engineGets.countMode : choose.anyInt();
+        engineGets.stopMethod = choose.chance(80) ? engineGets.stopMethod : choose.anyInt();
+        engineGets.finalAction = choose.chance(60) ? engineGets.finalAction : choose.anyInt();
+        settings.write(engineGets);
+
+        int ticks = 0;
+        while (ticks < TicksPerRound && host->liveTimers() == 1) {
+            SettingsValues before = settings.read();
+            int heapBefore = host->mallocCalls + calls.heap;
+            int fileBefore = calls.file;
+            host->trace.clear();
+            host->tick();
+            ++ticks;
+            SettingsValues after = settings.read();
+            int sends = static_cast<int>(host->trace.ofKind(TraceEvent::Send).size());
+            long long pausesMs = 0;
+            for (const TraceEvent& pause : host->trace.ofKind(TraceEvent::Sleep)) {
+                pausesMs += static_cast<long long>(pause.wParam);
+            }
+            if (host->liveTimers() == 1) {
+                EXPECT_LE(sends, 4);
+                EXPECT_EQ(pausesMs, 0);
+                EXPECT_EQ(host->mallocCalls + calls.heap, heapBefore);
+                EXPECT_EQ(calls.file, fileBefore);
+                EXPECT_TRUE(countKeptOrLoweredByOne(before.songs, after.songs))
+                    << before.songs << " -> " << after.songs;
+                EXPECT_TRUE(countKeptOrLoweredByOne(before.minutes, after.minutes))
+                    << before.minutes << " -> " << after.minutes;
+                EXPECT_TRUE(after.songs == before.songs || after.minutes == before.minutes);
+            } else {
+                ++ends;
+                fades += pausesMs > 0 ? 1 : 0;
+                EXPECT_LE(pausesMs, 5000);
+                int volumeSets = 0;
+                for (const TraceEvent& send : host->trace.ofKind(TraceEvent::Send)) {
+                    volumeSets += send.lParam == 122 && send.wParam != static_cast<WPARAM>(-666) ? 1 : 0;
+                }
+                EXPECT_LE(volumeSets, 255 + 1);  // the steps, and the volume given back
+                EXPECT_TRUE(after == saved) << "the end reloads the saved values";
+            }
+            if (HasFailure()) {
+                ADD_FAILURE() << "round with count mode " << engineGets.countMode << ", stop method "
+                              << engineGets.stopMethod << ", final action " << engineGets.finalAction << ", songs "
+                              << engineGets.songs << ", minutes " << engineGets.minutes << ", tick " << ticks;
+                break;
+            }
+        }
+
+        host->trace.clear();
+        host->quit();
+        for (const std::string& line : host->trace.lines()) {
+            EXPECT_EQ(line, "killtimer");
+        }
+        EXPECT_EQ(host->liveTimers(), 0);
+        takeQuitMessage();
+        player.answerOverride = nullptr;
+        return ticks;
+    }
+};
+
+TEST_P(RobustnessTest, ArbitraryAnswersAndSettings) {
+    Chooser choose(Seed);
+    int ticks = 0;
+    while (ticks < TicksPerBuild && !HasFailure()) {
+        ticks += round(choose);
+    }
+    printf("%s: %d ticks; %d countdowns, %d refused by the dialog, %d ended, %d of them with a fade\n", GetParam(),
+           ticks, countdowns, refused, ends, fades);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, RobustnessTest, ::testing::Values("gen_Nightcap_checked.dll", "gen_Nightcap.dll"));
