@@ -317,3 +317,112 @@ TEST(BenchLogTest, TwoVolumeStepsAreNoFade) {
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "     0.0 s  tick 1: volume 2; pause 19 ms; volume 1; pause 19 ms");
 }
+
+// --- the player's own part ------------------------------------------------------
+
+namespace {
+
+// A bench player on the simulated clock, without a session.
+std::unique_ptr<BenchPlayer> quietPlayer(const std::string& playlistPath = std::string()) {
+    BenchOptions options;
+    options.simulated = true;
+    options.ticksPerHeartbeat = 20;
+    options.showMessageBoxes = false;
+    options.echo = false;
+    options.playlistPath = playlistPath;
+    return std::unique_ptr<BenchPlayer>(new BenchPlayer(options));
+}
+
+}  // namespace
+
+TEST(BenchPlayerTest, AnswersEveryPlayerMessageAtItsWindowAndLogsIt) {
+    std::unique_ptr<BenchPlayer> player = quietPlayer();
+    std::string error;
+    ASSERT_TRUE(player->start(error)) << error;
+    HWND window = player->window();
+    EXPECT_EQ(player->host.descriptor()->hostWindow, window) << "its main window is the player window";
+
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 104), 0);
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 105), -1) << "stopped";
+    player->play();
+    player->seek(83250);
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 104), 1);
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 105), 83250);
+    EXPECT_EQ(SendMessageA(window, WM_USER, 1, 105), 245);
+    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 251), 0);
+    SendMessageA(window, WM_USER, 1, 253);
+    EXPECT_TRUE(player->model.repeat);
+    SendMessageA(window, WM_USER, 180, 122);
+    EXPECT_EQ(SendMessageA(window, WM_USER, static_cast<WPARAM>(-666), 122), 180);
+    SendMessageA(window, WM_COMMAND, 40047, 0);
+    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+
+    EXPECT_TRUE(player->log.contains("Nightcap: asked the play position (83.2 s)"));
+    EXPECT_TRUE(player->log.contains("Nightcap: switched repeat on"));
+    EXPECT_TRUE(player->log.contains("Nightcap: volume 180"));
+    EXPECT_TRUE(player->log.contains("Nightcap: stop"));
+    EXPECT_TRUE(player->log.contains("-- player stopped"));
+
+    player->close();
+    player->run();
+    EXPECT_FALSE(player->facts.quitByPlugin);
+    EXPECT_TRUE(player->facts.pluginQuitCalled);
+}
+
+// An M3U playlist plays through, track after track, and stops after its
+// last track; with repeat on it starts over instead.
+TEST(BenchPlayerTest, PlaysAnM3uPlaylistThroughToItsEndUnlessRepeatIsOn) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string path = std::string(temp) + "nightcap-bench-playlist.m3u";
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("#EXTM3U\r\n#EXTINF:12,First\r\nfirst.mp3\r\n#EXTINF:8,Second\r\nsecond.mp3\r\n", file);
+    fclose(file);
+
+    for (bool repeat : {false, true}) {
+        SCOPED_TRACE(repeat ? "repeat on" : "repeat off");
+        std::unique_ptr<BenchPlayer> player = quietPlayer(path);
+        std::string error;
+        ASSERT_TRUE(player->start(error)) << error;
+        ASSERT_EQ(player->model.playlist.size(), 2u);
+        EXPECT_EQ(player->model.playlist[1].title, "Second");
+        player->setRepeat(repeat);
+        player->play();
+        BenchPlayer* p = player.get();
+        // 20 s of play: both tracks, and the first again with repeat on.
+        player->onHeartbeat = [p]() {
+            if (p->clockMs() >= 22000) {
+                p->close();
+            }
+        };
+        player->run();
+        EXPECT_TRUE(player->log.contains("-- now playing 2/2 Second (0:08)"));
+        if (repeat) {
+            EXPECT_EQ(player->model.state, PlayerModel::Playing);
+            EXPECT_EQ(player->model.trackIndex, 0u);
+        } else {
+            EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+            EXPECT_TRUE(player->log.contains("-- player stopped"));
+        }
+    }
+    DeleteFileA(path.c_str());
+}
+
+TEST(BenchPlayerTest, RefusesASpeedBeyondTheSystemsTimersAndAModuleItCannotLoad) {
+    BenchOptions fast;
+    fast.speed = 80;
+    fast.echo = false;
+    BenchPlayer tooFast(fast);
+    std::string error;
+    EXPECT_FALSE(tooFast.start(error));
+    EXPECT_EQ(error, "the speed must lie above 0 and at most 50");
+
+    BenchOptions missing;
+    missing.pluginPath = "no-such-plugin.dll";
+    missing.echo = false;
+    missing.show = false;
+    BenchPlayer without(missing);
+    EXPECT_FALSE(without.start(error));
+    EXPECT_EQ(error.find("cannot load the plug-in no-such-plugin.dll"), 0u) << error;
+}
