@@ -18,18 +18,6 @@
 
 namespace {
 
-// A fault trapped inside the dialog's procedure (the checked module traps
-// undefined behaviour) must end the program with a word, not leave it
-// waiting on the system's debugger.
-LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
-    fprintf(stderr, "unhandled exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
-            info->ExceptionRecord->ExceptionAddress);
-    fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-const LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = SetUnhandledExceptionFilter(reportCrash);
-
 const int TicksPerMinute = 120;
 
 const char SongsZero[] = "Songs should not be ZERO under current configuration! :)";
