@@ -7,24 +7,6 @@
 
 #include "host/ImportPatch.h"
 
-// --- crashes ---
-
-namespace {
-
-LONG WINAPI reportCrash(EXCEPTION_POINTERS* exception) {
-    fprintf(stderr, "\ncrashed: exception 0x%08lx at %p\n", exception->ExceptionRecord->ExceptionCode,
-            exception->ExceptionRecord->ExceptionAddress);
-    fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-}  // namespace
-
-void endProgramOnCrash() {
-    SetUnhandledExceptionFilter(reportCrash);
-}
-
 // --- ModuleSettings ---
 
 namespace {

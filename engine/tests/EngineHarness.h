@@ -7,10 +7,6 @@
 
 #include "host/PluginHost.h"
 
-// A crash ends the test program at once, with a line saying so, instead of
-// waiting on the system's debugger; a trapped undefined behaviour is one.
-void endProgramOnCrash();
-
 // The five values of the module's Settings object, in its field order.
 struct SettingsValues {
     int songs;

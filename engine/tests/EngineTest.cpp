@@ -25,8 +25,6 @@ const char PowerOffText[] = u8"错误：关闭计算机失败，请手动退出�
 
 typedef std::vector<std::string> Lines;
 
-const bool crashesEndTheProgram = (endProgramOnCrash(), true);
-
 std::string volumeLine(int volume) {
     return "send 1024 " + std::to_string(volume) + " 122";
 }

@@ -16,8 +16,6 @@
 
 namespace {
 
-const bool crashesEndTheProgram = (endProgramOnCrash(), true);
-
 const unsigned Seed = 20240611;
 const int TicksPerBuild = 12000;
 const int TicksPerRound = 400;
