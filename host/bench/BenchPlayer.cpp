@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <stdio.h>
 
+#include "host/ScreenCapture.h"
 #include "plugin/PlayerMessages.h"
 
 namespace {
@@ -85,27 +86,6 @@ BOOL CALLBACK findOwnedDialog(HWND window, LPARAM data) {
         return FALSE;
     }
     return TRUE;
-}
-
-bool writeBmp(const std::string& path, int width, int height, const std::vector<BYTE>& pixels) {
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    file.bfType = 0x4d42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
-    FILE* out = fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        return false;
-    }
-    bool ok = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
-              fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-    return fclose(out) == 0 && ok;
 }
 
 }  // namespace
@@ -936,35 +916,5 @@ bool BenchPlayer::saveScreenshot(const std::string& bmpPath) {
     }
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     IntersectRect(&area, &area, &screen);
-    int width = area.right - area.left;
-    int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    HDC screenDc = GetDC(NULL);
-    HDC memoryDc = CreateCompatibleDC(screenDc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    bool ok = false;
-    if (bitmap != NULL) {
-        HGDIOBJ old = SelectObject(memoryDc, bitmap);
-        BitBlt(memoryDc, 0, 0, width, height, screenDc, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-        std::vector<BYTE> pixels(static_cast<const BYTE*>(bits),
-                                 static_cast<const BYTE*>(bits) + stride * static_cast<size_t>(height));
-        ok = writeBmp(bmpPath, width, height, pixels);
-        SelectObject(memoryDc, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memoryDc);
-    ReleaseDC(NULL, screenDc);
-    return ok;
+    return saveScreenArea(area, bmpPath);
 }
