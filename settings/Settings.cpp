@@ -79,12 +79,9 @@ bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) 
         return false;
     }
     moduleName[length] = '\0';
-    char built[ModulePathChars];
-    if (!siblingPath(moduleName, SettingsFileName, built, sizeof built) || strlen(built) + 1 > pathChars) {
-        return false;
-    }
-    memcpy(path, built, strlen(built) + 1);
-    return true;
+    // The same limit holds for the settings file's path as for the module's.
+    const size_t limit = static_cast<size_t>(ModulePathChars);
+    return siblingPath(moduleName, SettingsFileName, path, pathChars < limit ? pathChars : limit);
 }
 
 bool Settings::save() const {
