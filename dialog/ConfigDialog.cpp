@@ -5,6 +5,7 @@
 #include "plugin/PlayerMessages.h"
 #include "plugin/PluginDescriptor.h"
 #include "plugin/RunState.h"
+#include "plugin/Version.h"
 #include "settings/Settings.h"
 
 bool dialogOpen = false;

@@ -9,19 +9,21 @@
 
 #include "dialog/ConfigDialog.h"
 #include "engine/CountdownEngine.h"
+#include "plugin/ModuleObjects.h"
 #include "plugin/PluginDescriptor.h"
 #include "plugin/RunState.h"
+#include "plugin/Version.h"
 #include "settings/Settings.h"
+
+RunState* pluginRunState = NULL;
+Settings* pluginSettings = NULL;
+CountdownEngine* pluginEngine = NULL;
 
 namespace {
 
 int pluginInit();
 void pluginConfig();
 void pluginQuit();
-
-RunState* pluginRunState = NULL;
-Settings* pluginSettings = NULL;
-CountdownEngine* pluginEngine = NULL;
 
 void deleteObjects() {
     delete pluginEngine;
@@ -32,12 +34,23 @@ void deleteObjects() {
     pluginSettings = NULL;
 }
 
+// Each creation asks for memory without exceptions (the module is built
+// without them); a null result is the failure.
+bool createObjects() {
+    pluginRunState = new (std::nothrow) RunState();
+    if (pluginRunState == NULL) {
+        return false;
+    }
+    pluginSettings = new (std::nothrow) Settings();
+    if (pluginSettings == NULL) {
+        return false;
+    }
+    pluginEngine = new (std::nothrow) CountdownEngine(*pluginRunState, *pluginSettings);
+    return pluginEngine != NULL;
+}
+
 int pluginInit() {
-    try {
-        pluginRunState = new RunState();
-        pluginSettings = new Settings();
-        pluginEngine = new CountdownEngine(*pluginRunState, *pluginSettings);
-    } catch (...) {
+    if (!createObjects()) {
         deleteObjects();
         return 1;
     }
@@ -70,15 +83,12 @@ extern "C" PluginDescriptor* winampGetGeneralPurposePlugin() {
     return &pluginDescriptor;
 }
 
-#if defined(__GLIBCXX__)
-// libstdc++'s default terminate handler demangles names for a message nobody
-// would see inside the player, and drags about 60 KB into the module.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    abort();
+// The library's own nothrow new calls the throwing one and catches, which
+// would bring the whole exception runtime (some 40 KB, and thread-local
+// storage) into a module that never throws; this one asks the heap directly.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return malloc(size != 0 ? size : 1);
 }
-}  // namespace __gnu_cxx
-#endif
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
     return TRUE;

@@ -28,7 +28,6 @@ static_assert(offsetof(PluginDescriptor, moduleInstance) == 24, "layout");
 #endif
 
 const int PluginInterfaceVersion = 0x10;
-#define NIGHTCAP_TITLE "Nightcap v2.0"
 
 extern PluginDescriptor pluginDescriptor;
 

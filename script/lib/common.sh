@@ -3,12 +3,8 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${NIGHTCAP_BUILD:-$root/build}
-
-export WINEPREFIX=$build/wineprefix
-export WINEARCH=win32
-export WINEDEBUG=-all
-# No network here: never offer to install Mono or Gecko.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export NIGHTCAP_BUILD=$build
+. "$root/script/lib/wine-env.sh"
 
 nightcap_build() {
   if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -18,19 +14,6 @@ nightcap_build() {
   cmake --build "$build" -j "$(nproc)" -- --no-print-directory | grep -vE '^\[ *[0-9]+%\]' || true
   # The pipe hides the build's own status: check what it made.
   cmake --build "$build" -j "$(nproc)" >/dev/null
-}
-
-# Creates the Wine prefix once. Without a window manager (Xvfb), Wine waits
-# about two seconds whenever a managed window closes; unmanaged windows don't.
-nightcap_prepare_wine() {
-  if [ ! -f "$WINEPREFIX/.nightcap-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.nightcap-ready"
-  fi
 }
 
 # Runs a command with a display (Xvfb unless one is given) and one Wine
