@@ -37,6 +37,42 @@ const int FormControls[] = {
 };
 const int MinutesGroupControls[] = {IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW};
 
+// The radio buttons of the two choices that the user picks from a set.
+struct ChoiceButton {
+    int id;
+    int value;
+};
+const ChoiceButton StopMethodButtons[] = {
+    {IDC_WAIT_SONG_END, StopMethod::WaitForSongEnd},
+    {IDC_FADE_OUT, StopMethod::ShadeOut},
+    {IDC_STOP_NOW, StopMethod::StopNow},
+};
+const ChoiceButton FinalActionButtons[] = {
+    {IDC_STOP_PLAYING, FinalAction::StopPlaying},
+    {IDC_QUIT_PLAYER, FinalAction::QuitPlayer},
+    {IDC_HALT_COMPUTER, FinalAction::HaltComputer},
+};
+
+template <size_t Count>
+const ChoiceButton* buttonWithId(const ChoiceButton (&buttons)[Count], int id) {
+    for (const ChoiceButton& button : buttons) {
+        if (button.id == id) {
+            return &button;
+        }
+    }
+    return NULL;
+}
+
+template <size_t Count>
+int buttonFor(const ChoiceButton (&buttons)[Count], int value) {
+    for (const ChoiceButton& button : buttons) {
+        if (button.value == value) {
+            return button.id;
+        }
+    }
+    return 0;
+}
+
 const long long SmallestCount = -2147483647LL - 1;
 const long long LargestCount = 2147483647LL;
 
@@ -85,10 +121,6 @@ int readCountText(HWND hwnd, int id) {
 
 bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool playerIsPlaying() {
-    return askPlayer(0, IsPlayingQuery) != 0;
 }
 
 }  // namespace
@@ -160,43 +192,7 @@ INT_PTR CALLBACK ConfigDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam
 INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
     switch (message) {
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            // Enter outside the start button: nothing to do, and the dialog stays.
-            return TRUE;
-        case IDCANCEL:
-            onClose(hwnd, wParam);
-            return TRUE;
-        case IDC_COUNT_SONGS:
-            onCountSongs(hwnd);
-            return TRUE;
-        case IDC_COUNT_MINUTES:
-            onCountMinutes(hwnd);
-            return TRUE;
-        case IDC_WAIT_SONG_END:
-            chooseStopMethod(hwnd, 1);
-            return TRUE;
-        case IDC_FADE_OUT:
-            chooseStopMethod(hwnd, 2);
-            return TRUE;
-        case IDC_STOP_NOW:
-            chooseStopMethod(hwnd, 3);
-            return TRUE;
-        case IDC_STOP_PLAYING:
-            chooseFinalAction(hwnd, 1);
-            return TRUE;
-        case IDC_QUIT_PLAYER:
-            chooseFinalAction(hwnd, 2);
-            return TRUE;
-        case IDC_HALT_COMPUTER:
-            chooseFinalAction(hwnd, 3);
-            return TRUE;
-        case IDC_START_STOP:
-            onStartStop(hwnd);
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        return onCommand(hwnd, wParam);
     case WM_SYSCOMMAND:
         if (wParam == IDM_ABOUT) {
             showAbout(hwnd);
@@ -215,37 +211,60 @@ INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
     }
 }
 
+INT_PTR ConfigDialog::onCommand(HWND hwnd, WPARAM wParam) {
+    int id = LOWORD(wParam);
+    if (const ChoiceButton* button = buttonWithId(StopMethodButtons, id)) {
+        chooseStopMethod(hwnd, button->value);
+        return TRUE;
+    }
+    if (const ChoiceButton* button = buttonWithId(FinalActionButtons, id)) {
+        chooseFinalAction(hwnd, button->value);
+        return TRUE;
+    }
+    switch (id) {
+    case IDOK:
+        // Enter outside the start button: nothing to do, and the dialog stays.
+        return TRUE;
+    case IDCANCEL:
+        onClose(hwnd, wParam);
+        return TRUE;
+    case IDC_COUNT_SONGS:
+        onCountSongs(hwnd);
+        return TRUE;
+    case IDC_COUNT_MINUTES:
+        onCountMinutes(hwnd);
+        return TRUE;
+    case IDC_START_STOP:
+        onStartStop(hwnd);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 BOOL ConfigDialog::onInit(HWND hwnd) {
     countMode = settings.getCountMode();
     stopMethod = settings.getStopMethod();
     finalAction = settings.getFinalAction();
     setFormEnabled(hwnd, !runState.isRunning());
 
-    if (countMode == 2) {
+    if (countMode == CountMode::Minutes) {
         selectButton(hwnd, IDC_COUNT_MINUTES);
     } else {
         selectButton(hwnd, IDC_COUNT_SONGS);
-        countMode = 1;
+        countMode = CountMode::Songs;
     }
 
-    if (stopMethod == 2) {
-        selectButton(hwnd, IDC_FADE_OUT);
-    } else if (stopMethod == 3) {
-        selectButton(hwnd, IDC_STOP_NOW);
-    } else {
-        selectButton(hwnd, IDC_WAIT_SONG_END);
-        stopMethod = 1;
+    if (buttonFor(StopMethodButtons, stopMethod) == 0) {
+        stopMethod = StopMethod::WaitForSongEnd;
     }
+    selectButton(hwnd, buttonFor(StopMethodButtons, stopMethod));
 
     // Anything unknown falls back to the default final action, not the first.
-    if (finalAction == 1) {
-        selectButton(hwnd, IDC_STOP_PLAYING);
-    } else if (finalAction == 2) {
-        selectButton(hwnd, IDC_QUIT_PLAYER);
-    } else {
-        selectButton(hwnd, IDC_HALT_COMPUTER);
-        finalAction = 3;
+    if (buttonFor(FinalActionButtons, finalAction) == 0) {
+        finalAction = FinalAction::HaltComputer;
     }
+    selectButton(hwnd, buttonFor(FinalActionButtons, finalAction));
 
     transferCounts(hwnd, true);
     engine.attachDialog(hwnd);
@@ -254,30 +273,30 @@ BOOL ConfigDialog::onInit(HWND hwnd) {
 }
 
 void ConfigDialog::onCountSongs(HWND hwnd) {
-    if (countMode == 1) {
+    if (countMode == CountMode::Songs) {
         return;
     }
     enableGroup(hwnd, MinutesGroup, false);
     enableGroup(hwnd, SongsGroup, true);
     selectButton(hwnd, IDC_COUNT_SONGS);
-    countMode = 1;
+    countMode = CountMode::Songs;
 }
 
 void ConfigDialog::onCountMinutes(HWND hwnd) {
-    if (countMode == 2) {
+    if (countMode == CountMode::Minutes) {
         return;
     }
     enableGroup(hwnd, SongsGroup, false);
     enableGroup(hwnd, MinutesGroup, true);
     selectButton(hwnd, IDC_COUNT_MINUTES);
-    countMode = 2;
+    countMode = CountMode::Minutes;
 }
 
 void ConfigDialog::chooseStopMethod(HWND hwnd, int method) {
     if (stopMethod == method) {
         return;
     }
-    selectButton(hwnd, IDC_WAIT_SONG_END + (method - 1));
+    selectButton(hwnd, buttonFor(StopMethodButtons, method));
     stopMethod = method;
 }
 
@@ -285,7 +304,7 @@ void ConfigDialog::chooseFinalAction(HWND hwnd, int action) {
     if (finalAction == action) {
         return;
     }
-    selectButton(hwnd, IDC_STOP_PLAYING + (action - 1));
+    selectButton(hwnd, buttonFor(FinalActionButtons, action));
     finalAction = action;
 }
 
@@ -304,11 +323,11 @@ void ConfigDialog::setFormEnabled(HWND hwnd, bool enable) {
         enableControl(hwnd, id, enable);
     }
     if (enable) {
-        if (countMode == 2) {
+        if (countMode == CountMode::Minutes) {
             enableGroup(hwnd, SongsGroup, false);
         } else {
             enableGroup(hwnd, MinutesGroup, false);
-            countMode = 1;
+            countMode = CountMode::Songs;
         }
     }
     SetWindowTextA(GetDlgItem(hwnd, IDC_START_STOP), enable ? StartCaption : StopCaption);
@@ -331,7 +350,7 @@ bool ConfigDialog::validate(HWND hwnd) {
     if (runState.isRunning()) {
         return true;
     }
-    if (countMode == 1) {
+    if (countMode == CountMode::Songs) {
         if (songs == 0) {
             MessageBoxA(hwnd, SongsZeroText, MistakeCaption, MB_OK);
             return false;
@@ -342,8 +361,8 @@ bool ConfigDialog::validate(HWND hwnd) {
         }
         return true;
     }
-    if (countMode == 2 && minutes == 0) {
-        if (stopMethod == 1) {
+    if (countMode == CountMode::Minutes && minutes == 0) {
+        if (stopMethod == StopMethod::WaitForSongEnd) {
             // No minutes and waiting for the song: the current song is the
             // countdown, which needs one to be playing.
             if (playerIsPlaying()) {

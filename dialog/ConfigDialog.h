@@ -4,14 +4,15 @@
 
 #include <windows.h>
 
+#include "settings/Settings.h"
+
 class CountdownEngine;
 class RunState;
-class Settings;
 
-// Control sets enabled and greyed as a whole; the numbers are the CountMode
-// values that use them.
-const int SongsGroup = 1;
-const int MinutesGroup = 2;
+// Control sets enabled and greyed as a whole, numbered as the count modes
+// that use them.
+const int SongsGroup = CountMode::Songs;
+const int MinutesGroup = CountMode::Minutes;
 
 // The field text read for a count: at most this many bytes, NUL included, so
 // at most 62 characters are looked at.
@@ -35,6 +36,7 @@ public:
 
 private:
     INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam);
+    INT_PTR onCommand(HWND hwnd, WPARAM wParam);
 
     BOOL onInit(HWND hwnd);
     void onCountSongs(HWND hwnd);

@@ -6,14 +6,6 @@
 
 CountdownEngine* currentEngine = NULL;
 
-namespace {
-
-int answerAsInt(LRESULT answer) {
-    return static_cast<int>(answer);
-}
-
-}  // namespace
-
 CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
     : dialogWindow(NULL),
       settings(settings),
@@ -61,7 +53,7 @@ void CountdownEngine::notifyDialog() {
 
 void CountdownEngine::tick() {
     switch (settings.getCountMode()) {
-    case 1: {
+    case CountMode::Songs: {
         int songs = settings.getSongs();
         if (songs > 0) {
             if (trackEnded()) {
@@ -73,7 +65,7 @@ void CountdownEngine::tick() {
         }
         break;
     }
-    case 2: {
+    case CountMode::Minutes: {
         int minutes = settings.getMinutes();
         if (minutes > 0) {
             if (minuteElapsed()) {
@@ -82,7 +74,7 @@ void CountdownEngine::tick() {
             }
         } else {
             int stopMethod = settings.getStopMethod();
-            if (stopMethod == 1) {
+            if (stopMethod == StopMethod::WaitForSongEnd) {
                 if (trackEnded()) {
                     finish(settings.getFinalAction());
                 }
@@ -113,9 +105,9 @@ bool CountdownEngine::minuteElapsed() {
 }
 
 bool CountdownEngine::trackEnded() {
-    int position = answerAsInt(askPlayer(PositionInMs, PositionQuery));
-    if (answerAsInt(askPlayer(0, RepeatQuery)) == 0) {
-        askPlayer(1, SetRepeat);
+    int position = playerPositionMs();
+    if (!repeatIsOn()) {
+        switchRepeatOn();
     }
     if (position < 0) {
         position = 0;
@@ -135,29 +127,29 @@ bool CountdownEngine::trackEnded() {
         return static_cast<long long>(last) + TrackEndWindowMs > trackLengthMs;
     }
     if (position > last) {
-        trackLengthMs = static_cast<long long>(answerAsInt(askPlayer(LengthInSeconds, PositionQuery))) * 1000;
+        trackLengthMs = static_cast<long long>(trackLengthSeconds()) * 1000;
         return false;
     }
-    return settings.getCountMode() == 2 && askPlayer(0, IsPlayingQuery) == 0;
+    return settings.getCountMode() == CountMode::Minutes && !playerIsPlaying();
 }
 
 void CountdownEngine::stopSong(int stopMethod) {
     disarm();
-    if (stopMethod == 2) {
-        int volume = answerAsInt(askPlayer(VolumeQuery, VolumeMessage));
+    if (stopMethod == StopMethod::ShadeOut) {
+        int volume = playerVolume();
         // An answer above the player's scale fades from the top of the scale,
         // so the fade stays within its steps and its five seconds.
         int from = volume > MaxFadeSteps ? MaxFadeSteps : volume;
         if (from >= 1) {
             DWORD pauseMs = static_cast<DWORD>(FadeDurationMs / from);
             for (int level = from; level >= 1; --level) {
-                askPlayer(static_cast<WPARAM>(level), VolumeMessage);
+                setPlayerVolume(level);
                 Sleep(pauseMs);
             }
         }
         sendStopCommand();
-        askPlayer(static_cast<WPARAM>(volume), VolumeMessage);
-    } else if (stopMethod == 3) {
+        setPlayerVolume(volume);
+    } else if (stopMethod == StopMethod::StopNow) {
         sendStopCommand();
     }
 }
@@ -167,15 +159,15 @@ void CountdownEngine::finish(int finalAction) {
     runState.setRunning(false);
     settings.load();
     switch (finalAction) {
-    case 1:
+    case FinalAction::StopPlaying:
         sendStopCommand();
         postToDialog(DialogNotifyFinished);
         postToDialog(DialogNotifyCounts);
         break;
-    case 2:
-        PostMessageA(pluginDescriptor.hostWindow, WM_QUIT, 0, 0);
+    case FinalAction::QuitPlayer:
+        postQuitToPlayer();
         break;
-    case 3:
+    case FinalAction::HaltComputer:
         sendStopCommand();
         powerOff();
         break;

@@ -85,18 +85,7 @@ bool PlayerModel::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     if (message != PlayerMessage && !(message == WM_COMMAND && LOWORD(wParam) == StopCommand)) {
         return false;
     }
-    if (trace != nullptr) {
-        TraceEvent event = {};
-        event.kind = TraceEvent::Send;
-        event.message = message;
-        event.wParam = wParam;
-        event.lParam = lParam;
-        trace->add(event);
-    }
     if (answerOverride && answerOverride(message, wParam, lParam, result)) {
-        if (onMessage) {
-            onMessage(message, wParam, lParam, result);
-        }
         return true;
     }
 
@@ -118,9 +107,6 @@ bool PlayerModel::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     } else if (lParam == VolumeMessage) {
         int requested = static_cast<int>(wParam);
         volume = requested < 0 ? 0 : (requested > 255 ? 255 : requested);
-    }
-    if (onMessage) {
-        onMessage(message, wParam, lParam, result);
     }
     return true;
 }

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "host/Trace.h"
-
 struct Track {
     std::string title;
     int lengthSeconds;
@@ -29,13 +27,9 @@ public:
     bool repeat = false;
     int volume = 200;
 
-    // Where received messages are written, if anywhere.
-    Trace* trace = nullptr;
     // Lets a caller answer a message instead of the model (return true and set
     // the result); used for players that answer arbitrary values.
     std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)> answerOverride;
-    // Told of every message the model handled, after its effect.
-    std::function<void(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result)> onMessage;
 
     // Transport, as the user or the test drives it.
     void play();

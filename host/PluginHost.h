@@ -2,8 +2,9 @@
 // Plays the player's part towards the real plug-in module: loads it with
 // LoadLibrary, calls the export, writes the two handles into the descriptor,
 // calls the entry points in the player's order, and replaces what the module
-// imports for timers, pauses, message boxes, power-off, its own file name,
-// the heap and the file calls, so that tests can see and steer them.
+// imports (see HostCalls.cpp), so that tests and the bench player can see
+// and steer everything it does: one trace records its messages to the
+// player, posts, timers, pauses, boxes, power requests, heap and file calls.
 //
 // Safe by default: timers are simulated (fired by tick()), Sleep only records,
 // message boxes are answered without being shown, and the power-off request is
@@ -41,6 +42,8 @@ public:
     PluginDescriptor* getDescriptor();  // calls the export
     PluginDescriptor* descriptor() const { return descriptorPointer; }
     bool initialised() const { return isInitialised; }
+    // The player window written by attach(): messages to it are the player's.
+    HWND playerWindow() const { return descriptorPointer != nullptr ? descriptorPointer->hostWindow : NULL; }
 
     Trace trace;
 
@@ -52,7 +55,6 @@ public:
         bool alive;
     };
     std::vector<Timer> timers;
-    bool refuseTimers = false;     // SetTimer answers 0
     bool realTimers = false;       // hand timers to the system, period divided by speed
     double speed = 1.0;            // time warp for real timers and real Sleep
     int liveTimers() const;
@@ -65,6 +67,8 @@ public:
     bool tick();
     // Fires up to count ticks, stopping early when no timer is left.
     int ticks(int count);
+    // Runs one tick of the given timer through the hooks above.
+    void deliverTick(const Timer& timer);
 
     // --- Sleep ---
     bool realSleep = false;        // sleep for real (divided by speed)
@@ -84,28 +88,44 @@ public:
     std::string moduleName;        // answered when fakeModuleName
     DWORD moduleNameError = 0;     // non-zero: GetModuleFileNameA fails with it
     bool legacyTruncation = false; // a cut name without terminator, as old systems give it
-    int moduleNameCalls = 0;       // the module asked its own file name
 
-    // --- heap: count and fail the module's allocations ---
-    int mallocCalls = 0;
-    int failMallocCall = 0;        // fails the n-th call from now (1-based), 0: never
-    std::set<void*> liveAllocations;
+    // --- heap ---
+    std::set<void*> liveAllocations;  // the module's blocks not yet freed
 
-    // --- file calls: return false to make the call fail ---
-    std::function<bool(DWORD requested, DWORD& written)> writeFileHook;
-    std::function<bool()> closeHandleHook;
-    std::function<bool()> moveFileHook;
+    // --- files ---
+    int writeLimitBytes = -1;      // non-negative: a write takes at most this many bytes
 
-    // For the fakes: the host that loaded the module.
+    // --- failing calls ---
+    // The nth call from now of the named import fails, as the system fails
+    // it (a failure result and an error code); with every, each call after
+    // it fails too. CloseHandle closes and then reports the failure, as an
+    // error at closing does; WriteFile writes up to writeLimitBytes first.
+    void failCall(const std::string& function, int nth = 1, bool every = false);
+    void stopFailing();
+    // How often the module called the named import since load.
+    int callsOf(const std::string& function) const;
+
+    // For the replaced imports: the host that loaded the module.
     static PluginHost* active;
 
-    // Runs one tick of the given timer through the hooks above.
-    void deliverTick(const Timer& timer);
+    // Used by the replaced imports: counts the call, and says whether it fails.
+    bool failsNow(int importSlot);
 
 private:
-    void patchAll();
+    struct CallCount {
+        int calls = 0;
+        int failFrom = 0;          // the call number that fails first; 0: none
+        bool failEvery = false;
+    };
+    CallCount& countOf(int importSlot);
 
     HMODULE moduleHandle = NULL;
     PluginDescriptor* descriptorPointer = nullptr;
     bool isInitialised = false;
+    std::vector<CallCount> callCounts;
 };
+
+// The replaced imports, in HostCalls.cpp.
+void replaceModuleImports(HMODULE module);
+// A stable number for an import's name, for PluginHost::failsNow.
+int importSlot(const std::string& function);

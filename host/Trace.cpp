@@ -12,11 +12,21 @@ std::vector<TraceEvent> Trace::ofKind(TraceEvent::Kind kind) const {
     return found;
 }
 
+int Trace::count(TraceEvent::Kind kind) const {
+    int found = 0;
+    for (const TraceEvent& event : events) {
+        found += event.kind == kind ? 1 : 0;
+    }
+    return found;
+}
+
 std::vector<std::string> Trace::lines() const {
     std::vector<std::string> all;
     all.reserve(events.size());
     for (const TraceEvent& event : events) {
-        all.push_back(describe(event));
+        if (!event.isResource()) {
+            all.push_back(describe(event));
+        }
     }
     return all;
 }
@@ -25,12 +35,9 @@ std::string Trace::describe(const TraceEvent& event) {
     char line[128];
     switch (event.kind) {
     case TraceEvent::Send:
-        snprintf(line, sizeof line, "send %u %d %ld", event.message, static_cast<int>(event.wParam),
-                 static_cast<long>(event.lParam));
-        return line;
     case TraceEvent::Post:
-        snprintf(line, sizeof line, "post %u %d %ld", event.message, static_cast<int>(event.wParam),
-                 static_cast<long>(event.lParam));
+        snprintf(line, sizeof line, "%s %u %d %ld", event.kind == TraceEvent::Send ? "send" : "post", event.message,
+                 static_cast<int>(event.wParam), static_cast<long>(event.lParam));
         return line;
     case TraceEvent::Sleep:
         snprintf(line, sizeof line, "sleep %u", static_cast<unsigned>(event.wParam));
@@ -49,6 +56,11 @@ std::string Trace::describe(const TraceEvent& event) {
     case TraceEvent::ExitWindows:
         snprintf(line, sizeof line, "exitwindows %u", event.message);
         return line;
+    case TraceEvent::Heap:
+        snprintf(line, sizeof line, "heap %s %u", event.text.c_str(), static_cast<unsigned>(event.wParam));
+        return line;
+    case TraceEvent::File:
+        return "file " + event.text + (event.caption.empty() ? "" : " " + event.caption);
     }
     return "?";
 }
@@ -61,6 +73,17 @@ std::string utf8FromWide(const wchar_t* text) {
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, NULL, NULL);
     out.resize(static_cast<size_t>(bytes - 1));
+    return out;
+}
+
+std::wstring wideFromUtf8(const std::string& text) {
+    int chars = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, NULL, 0);
+    if (chars <= 0) {
+        return std::wstring();
+    }
+    std::wstring out(static_cast<size_t>(chars), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], chars);
+    out.resize(static_cast<size_t>(chars - 1));
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// What the plug-in did to the outside world, in order: the messages the
-// player received, posts, pauses, timers, message boxes and power requests.
+// What the plug-in did, in order: the messages the player received, posts,
+// pauses, timers, message boxes and power requests (its effects), and its
+// heap and file calls (its resources). The host records every one of them.
 
 #include <windows.h>
 
@@ -9,15 +10,18 @@
 #include <vector>
 
 struct TraceEvent {
-    enum Kind { Send, Post, Sleep, SetTimer, KillTimer, MessageBox, OpenToken, AdjustPrivileges, ExitWindows };
+    enum Kind { Send, Post, Sleep, SetTimer, KillTimer, MessageBox, OpenToken, AdjustPrivileges, ExitWindows, Heap, File };
     Kind kind;
     UINT message;        // Send, Post: the message; ExitWindows: the flags
-    WPARAM wParam;       // Sleep: milliseconds; SetTimer: period
+    WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked
     LPARAM lParam;
+    LRESULT result;      // Send: the player's answer
     HWND window;         // Send, Post: target; MessageBox: owner
-    std::string text;    // MessageBox: text, as UTF-8
-    std::string caption; // MessageBox: caption, as UTF-8
+    std::string text;    // MessageBox: text, as UTF-8; Heap, File: the function called
+    std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any
     bool wide;           // MessageBox: shown by the wide-character function
+
+    bool isResource() const { return kind == Heap || kind == File; }
 };
 
 class Trace {
@@ -38,11 +42,14 @@ public:
     void clear() { events.clear(); }
 
     std::vector<TraceEvent> ofKind(TraceEvent::Kind kind) const;
-    // One line per event, e.g. "send 1024 0 105", "post 1025 2 0", "sleep 19",
-    // "box error: <text>": handy for comparing whole sequences.
+    int count(TraceEvent::Kind kind) const;
+    // One line per effect, e.g. "send 1024 0 105", "post 1025 2 0",
+    // "sleep 19", "box error: <text>": handy for comparing whole sequences.
+    // Heap and file calls are left out; count() them.
     std::vector<std::string> lines() const;
     static std::string describe(const TraceEvent& event);
 };
 
 std::string utf8FromWide(const wchar_t* text);
+std::wstring wideFromUtf8(const std::string& text);
 std::string utf8FromCodePage(const char* text, UINT codePage);

@@ -47,7 +47,12 @@ bool writeAll(HANDLE file, const unsigned char* data, DWORD size) {
 
 }  // namespace
 
-Settings::Settings() : songs(3), minutes(10), countMode(1), stopMethod(1), finalAction(3) {}
+Settings::Settings()
+    : songs(3),
+      minutes(10),
+      countMode(CountMode::Songs),
+      stopMethod(StopMethod::WaitForSongEnd),
+      finalAction(FinalAction::HaltComputer) {}
 
 int Settings::setCountMode(int value) {
     int previous = countMode;

@@ -6,6 +6,26 @@
 #include <windows.h>
 #include <stddef.h>
 
+// The three choices, held as plain 32-bit integers in memory and in the file.
+// Values outside these lists are kept as they stand; each user says how it
+// treats them.
+namespace CountMode {
+const int Songs = 1;
+const int Minutes = 2;
+}  // namespace CountMode
+
+namespace StopMethod {
+const int WaitForSongEnd = 1;
+const int ShadeOut = 2;
+const int StopNow = 3;
+}  // namespace StopMethod
+
+namespace FinalAction {
+const int StopPlaying = 1;
+const int QuitPlayer = 2;
+const int HaltComputer = 3;
+}  // namespace FinalAction
+
 const int SettingsFileSize = 20;
 const int ModulePathChars = 260;             // terminator included
 extern const char SettingsFileName[];        // "gen_nightcap.dat"

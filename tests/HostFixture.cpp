@@ -2,9 +2,18 @@
 
 #include <stdio.h>
 
+const char ProbeModule[] = "gen_Nightcap_probe.dll";
+const char CheckedModule[] = "gen_Nightcap_checked.dll";
+
 namespace {
 
 int folderCounter = 0;
+
+typedef int (*ProbeFunction)(int* values);
+
+ProbeFunction probe(HMODULE module, const char* name) {
+    return reinterpret_cast<ProbeFunction>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 void removeFolder(const std::string& folder) {
     WIN32_FIND_DATAA found;
@@ -48,7 +57,6 @@ void HostFixture::SetUp() {
     playerWindow.reset(new PlayerWindow(player));
     ASSERT_NE(playerWindow->handle(), static_cast<HWND>(NULL));
     host.reset(new PluginHost());
-    player.trace = &host->trace;
 }
 
 void HostFixture::TearDown() {
@@ -124,4 +132,19 @@ bool HostFixture::takeQuitMessage() {
         found = true;
     }
     return found;
+}
+
+SettingsValues HostFixture::moduleSettings() const {
+    int values[5] = {0, 0, 0, 0, 0};
+    ProbeFunction read = probe(host->module(), "nightcapReadSettings");
+    EXPECT_NE(read, nullptr) << "this module has no settings probe";
+    EXPECT_TRUE(read != nullptr && read(values) == 1) << "the module has no Settings";
+    return SettingsValues{values[0], values[1], values[2], values[3], values[4]};
+}
+
+void HostFixture::setModuleSettings(const SettingsValues& values) const {
+    int fields[5] = {values.songs, values.minutes, values.countMode, values.stopMethod, values.finalAction};
+    ProbeFunction write = probe(host->module(), "nightcapWriteSettings");
+    EXPECT_NE(write, nullptr) << "this module has no settings probe";
+    EXPECT_TRUE(write != nullptr && write(fields) == 1) << "the module has no Settings";
 }

@@ -14,6 +14,26 @@
 #include "host/PlayerWindow.h"
 #include "host/PluginHost.h"
 
+// The five live values of the module's Settings, in its field order.
+struct SettingsValues {
+    int songs;
+    int minutes;
+    int countMode;
+    int stopMethod;
+    int finalAction;
+
+    bool operator==(const SettingsValues& other) const {
+        return songs == other.songs && minutes == other.minutes && countMode == other.countMode &&
+               stopMethod == other.stopMethod && finalAction == other.finalAction;
+    }
+};
+
+// The tests' builds of the module: the shipped code with a probe of the live
+// settings (gen_Nightcap_probe), and the same with undefined behaviour
+// trapped (gen_Nightcap_checked).
+extern const char ProbeModule[];
+extern const char CheckedModule[];
+
 class HostFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -35,6 +55,12 @@ protected:
 
     // Removes and returns the quit request posted to this thread, if any.
     bool takeQuitMessage();
+
+    // The module's live Settings, through the probe of the tests' builds:
+    // also choices outside the lists, which the dialog never stores. A module
+    // without the probe, or without Settings, fails the test.
+    SettingsValues moduleSettings() const;
+    void setModuleSettings(const SettingsValues& values) const;
 
     std::string folder;
     PlayerModel player;

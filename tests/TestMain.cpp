@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <windows.h>
 
+#include "host/DialogDriver.h"
+
 namespace {
 
 // A fault (the checked module traps undefined behaviour) must end the
@@ -21,6 +23,7 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(reportCrash);
+    DialogDriver::reportFailure = [](const std::string& why) { ADD_FAILURE() << why; };
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "dialog/resource.h"
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
+#include "settings/Settings.h"
 #include "tests/HostFixture.h"
 
 namespace {
@@ -171,7 +172,7 @@ TEST_F(DialogTest, IdleScreenFollowsTheCountMode) {
 }
 
 TEST_F(DialogTest, StoredMinutesModeOpensWithTheMinutesGroup) {
-    writeSettings(2, 2, 1, INT32_MIN, 25);
+    writeSettings(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::StopPlaying, INT32_MIN, 25);
     startPlugin();
     driver->then([](DialogDriver& d) {
         EXPECT_EQ(enabledStates(d), IdleMinutes);
@@ -199,7 +200,7 @@ TEST_F(DialogTest, UnknownStoredChoicesFallBackToTheDefaults) {
 }
 
 TEST_F(DialogTest, EachRadioSetIsExclusiveOnItsOwn) {
-    writeSettings(2, 1, 3, 3, 10);
+    writeSettings(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10);
     startPlugin();
     driver->then([](DialogDriver& d) { d.click(IDC_FADE_OUT); });
     driver->then([](DialogDriver& d) {
@@ -292,15 +293,15 @@ struct Refusal {
 
 TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
     const Refusal refusals[] = {
-        {1, 1, "0", "5", true, SongsZero},
-        {1, 1, "", "5", false, SongsZero},
-        {2, 1, "5", "0", false, MinutesZeroSilent},
-        {2, 2, "5", "0", true, MinutesZero},
-        {2, 3, "5", "abc", false, MinutesZero},
+        {CountMode::Songs, StopMethod::WaitForSongEnd, "0", "5", true, SongsZero},
+        {CountMode::Songs, StopMethod::WaitForSongEnd, "", "5", false, SongsZero},
+        {CountMode::Minutes, StopMethod::WaitForSongEnd, "5", "0", false, MinutesZeroSilent},
+        {CountMode::Minutes, StopMethod::ShadeOut, "5", "0", true, MinutesZero},
+        {CountMode::Minutes, StopMethod::StopNow, "5", "abc", false, MinutesZero},
     };
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(std::string("songs '") + refusal.songs + "' minutes '" + refusal.minutes + "'");
-        writeSettings(refusal.countMode, refusal.stopMethod, 3, 1, 1);
+        writeSettings(refusal.countMode, refusal.stopMethod, FinalAction::HaltComputer, 1, 1);
         startPlugin();
         if (refusal.playing) {
             player.play();
@@ -311,7 +312,7 @@ TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
         HWND shown = NULL;
         driver->then([&](DialogDriver& d) {
             shown = d.dialog();
-            if (refusal.countMode == 1) {
+            if (refusal.countMode == CountMode::Songs) {
                 d.click(IDC_COUNT_MINUTES);
                 d.paste(IDC_MINUTES, refusal.minutes);
                 d.click(IDC_COUNT_SONGS);
@@ -343,7 +344,7 @@ TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
         EXPECT_FALSE(shownBoxes[0].wide);
         EXPECT_EQ(host->liveTimers(), 0);
         // The player is asked only when waiting for the song could still work.
-        bool asks = refusal.countMode == 2 && refusal.stopMethod == 1;
+        bool asks = refusal.countMode == CountMode::Minutes && refusal.stopMethod == StopMethod::WaitForSongEnd;
         EXPECT_EQ(linesLike("send 1024 0 104"), asks ? 1 : 0);
         host->quit();
         host->unload();
@@ -379,13 +380,16 @@ TEST_F(DialogTest, AcceptedStartsNeedNoBox) {
         int queries;
     };
     const Start starts[] = {
-        {2, 1, "7", "0", true, 1},   // no minutes: the countdown ends with the song
-        {2, 2, "0", "5", false, 0},  // the unused count is not looked at, nor the player
-        {1, 1, "-3", "0", true, 1},  // only 0 is refused
+        // No minutes: the countdown ends with the song.
+        {CountMode::Minutes, StopMethod::WaitForSongEnd, "7", "0", true, 1},
+        // The unused count is not looked at, nor the player.
+        {CountMode::Minutes, StopMethod::ShadeOut, "0", "5", false, 0},
+        // Only 0 is refused.
+        {CountMode::Songs, StopMethod::WaitForSongEnd, "-3", "0", true, 1},
     };
     for (const Start& start : starts) {
         SCOPED_TRACE(std::string("songs '") + start.songs + "' minutes '" + start.minutes + "'");
-        writeSettings(start.countMode, start.stopMethod, 1, 9, 9);
+        writeSettings(start.countMode, start.stopMethod, FinalAction::StopPlaying, 9, 9);
         startPlugin();
         if (start.playing) {
             player.play();
@@ -398,7 +402,7 @@ TEST_F(DialogTest, AcceptedStartsNeedNoBox) {
             d.paste(IDC_SONGS, start.songs);
             d.click(IDC_COUNT_MINUTES);
             d.paste(IDC_MINUTES, start.minutes);
-            d.click(start.countMode == 1 ? IDC_COUNT_SONGS : IDC_COUNT_MINUTES);
+            d.click(start.countMode == CountMode::Songs ? IDC_COUNT_SONGS : IDC_COUNT_MINUTES);
             d.click(IDC_START_STOP);
         });
         open();
@@ -442,7 +446,7 @@ TEST_F(DialogTest, StartSavesArmsAndReopensRunning) {
 TEST_F(DialogTest, ArmingRefusedKeepsTheDialogOpenAndIdle) {
     player.play();
     startPlugin();
-    host->refuseTimers = true;
+    host->failCall("SetTimer", 1, true);
     driver->then([](DialogDriver& d) { d.type(IDC_SONGS, "4"); });
     driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
     driver->then([this](DialogDriver& d) {
@@ -488,7 +492,7 @@ TEST_F(DialogTest, ClosingAnIdleDialogSavesWhatItHoldsZerosIncluded) {
 }
 
 TEST_F(DialogTest, ClosingARunningDialogSavesNothingAndTheCountdownGoesOn) {
-    writeSettings(2, 1, 1, 3, 5);
+    writeSettings(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
     player.play();
     startPlugin();
     startFromDialog();
@@ -511,7 +515,7 @@ TEST_F(DialogTest, ClosingARunningDialogSavesNothingAndTheCountdownGoesOn) {
 }
 
 TEST_F(DialogTest, StopThenCloseSavesTheRemainingCounts) {
-    writeSettings(2, 3, 1, 3, 5);
+    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 5);
     player.play();
     startPlugin();
     startFromDialog();
@@ -533,7 +537,7 @@ TEST_F(DialogTest, StopThenCloseSavesTheRemainingCounts) {
 }
 
 TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
-    writeSettings(2, 2, 3, 3, 3);
+    writeSettings(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 3);
     player.play();
     startPlugin();
     startFromDialog();
@@ -556,7 +560,7 @@ TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
 }
 
 TEST_F(DialogTest, FinishWithStopPlayingReopensTheFormWithTheSavedCounts) {
-    writeSettings(2, 3, 1, 3, 1);
+    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1);
     player.play();
     startPlugin();
     startFromDialog();
@@ -635,7 +639,7 @@ TEST_F(DialogTest, SystemMenuAboutEntry) {
 
 // A quit message ends the modal loop without the dialog's own closing paths.
 TEST_F(DialogTest, QuitMessageWhileOpenLeavesNoDialogMarkedOpenNorAttached) {
-    writeSettings(2, 1, 1, 3, 5);
+    writeSettings(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
     player.play();
     startPlugin();
     startFromDialog();
@@ -659,7 +663,7 @@ TEST_F(DialogTest, QuitMessageWhileOpenLeavesNoDialogMarkedOpenNorAttached) {
 }
 
 TEST_F(DialogTest, QuitPlayerFinishWhileOpenLetsTheDialogOpenAgain) {
-    writeSettings(2, 3, 2, 3, 1);
+    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::QuitPlayer, 3, 1);
     player.play();
     startPlugin();
     startFromDialog();

@@ -10,7 +10,7 @@
 
 #include "dialog/resource.h"
 #include "host/ScreenCapture.h"
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
 #include "tests/HostFixture.h"
 
 namespace {

@@ -1,22 +1,25 @@
 // The countdown engine in the real module: ticks fired by the host, the
-// player played by a PlayerModel, the countdown started from the dialog.
+// player played by a PlayerModel, the countdown started from the dialog. The
+// module is the shipped code with the settings probe, so tests can follow the
+// live counts and give the engine choices the dialog never stores.
 
 #include <limits.h>
 
 #include "dialog/resource.h"
-#include "engine/tests/EngineHarness.h"
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
+#include "plugin/PlayerMessages.h"
+#include "settings/Settings.h"
 #include "tests/HostFixture.h"
 
 namespace {
 
-const char* const StopCommand = "send 273 40047 0";
-const char* const PositionQuery = "send 1024 0 105";
-const char* const RepeatQuery = "send 1024 0 251";
-const char* const RepeatOn = "send 1024 1 253";
-const char* const LengthQuery = "send 1024 1 105";
-const char* const PlayStateQuery = "send 1024 0 104";
-const char* const VolumeQuery = "send 1024 -666 122";
+const char* const StopSent = "send 273 40047 0";
+const char* const PositionAsked = "send 1024 0 105";
+const char* const RepeatAsked = "send 1024 0 251";
+const char* const RepeatSwitchedOn = "send 1024 1 253";
+const char* const LengthAsked = "send 1024 1 105";
+const char* const PlayStateAsked = "send 1024 0 104";
+const char* const VolumeAsked = "send 1024 -666 122";
 const char* const CountsChanged = "post 1025 1 0";
 const char* const Finished = "post 1025 2 0";
 
@@ -37,10 +40,9 @@ protected:
     // countdown from the dialog as the user would. Afterwards the trace holds
     // only what the countdown does.
     void startCountdown(int countMode, int stopMethod, int finalAction, int songs, int minutes,
-                        const char* dll = "gen_Nightcap.dll") {
+                        const char* dll = ProbeModule) {
         writeSettings(countMode, stopMethod, finalAction, songs, minutes);
         startPlugin(dll);
-        ASSERT_TRUE(settings.find(*host, {songs, minutes, countMode, stopMethod, finalAction}));
         inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }});
         ASSERT_TRUE(armed()) << "the dialog did not start the countdown";
         host->trace.clear();
@@ -62,10 +64,7 @@ protected:
     }
 
     // A fresh host for the next start; the player keeps its state.
-    void restartHost() {
-        host.reset(new PluginHost());
-        player.trace = &host->trace;
-    }
+    void restartHost() { host.reset(new PluginHost()); }
 
     bool armed() const { return host->liveTimers() == 1; }
 
@@ -79,12 +78,12 @@ protected:
     // Ticks with the player's position standing at each of positions in turn;
     // returns how far the songs count fell.
     int songsCountedAt(const std::vector<int>& positions) {
-        int before = settings.read().songs;
+        int before = moduleSettings().songs;
         for (int position : positions) {
             player.positionMs = position;
             host->tick();
         }
-        return before - settings.read().songs;
+        return before - moduleSettings().songs;
     }
 
     // Lets the player play for count ticks, one tick every 500 ms.
@@ -110,8 +109,6 @@ protected:
         }});
         return caption;
     }
-
-    ModuleSettings settings;
 };
 
 // --- track-end detector ---
@@ -134,7 +131,7 @@ TEST_F(EngineTest, DetectorWorkedExamplesOnA245SecondTrack) {
         {{244000, 300}, 0},           // no length remembered yet
         {{240000, 244700, 300, 300, 300, 800}, 1}, // one jump counts once; standing still never counts
     };
-    startCountdown(1, 1, 1, 100, 10);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 100, 10);
     for (const Case& c : cases) {
         // Each case begins with a primed, forgetful detector: stop and start again.
         restartFromDialog();
@@ -146,14 +143,14 @@ TEST_F(EngineTest, DetectorWorkedExamplesOnA245SecondTrack) {
 TEST_F(EngineTest, DetectorTrackLengthsShortZeroAndNegative) {
     player.playlist = {{"Short", 5}, {"Unknown", 0}};
     playing(1000);
-    startCountdown(1, 1, 1, 100, 10);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 100, 10);
     // Shorter than the end window: any jump back below 3000 ms counts.
     EXPECT_EQ(songsCountedAt({1000, 1500, 0}), 1);
     // A length of 0 switches the rule off.
     player.trackIndex = 1;
     EXPECT_EQ(songsCountedAt({1000, 2000, 0}), 0);
     player.answerOverride = [](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-        if (lParam == 105 && wParam == 1) {
+        if (lParam == PositionQuery && wParam == LengthInSeconds) {
             result = -245;
             return true;
         }
@@ -165,19 +162,19 @@ TEST_F(EngineTest, DetectorTrackLengthsShortZeroAndNegative) {
 // Answers beyond 32-bit arithmetic: the length in seconds times 1000 and the
 // previous position plus 9791 are computed wide, in both builds.
 TEST_F(EngineTest, DetectorArithmeticDoesNotOverflow) {
-    for (const char* dll : {"gen_Nightcap_checked.dll", "gen_Nightcap.dll"}) {
+    for (const char* dll : {CheckedModule, ProbeModule}) {
         SCOPED_TRACE(dll);
         restartHost();
         int lengthSeconds = 245;
         player.answerOverride = [&](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            if (lParam == 105 && wParam == 1) {
+            if (lParam == PositionQuery && wParam == LengthInSeconds) {
                 result = lengthSeconds;
                 return true;
             }
             return false;
         };
         playing(0);
-        startCountdown(1, 1, 1, 100, 10, dll);
+        startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 100, 10, dll);
         // 4294968 s is 4294968000 ms, which 32 bits would wrap to 1704: no end is near.
         lengthSeconds = 4294968;
         EXPECT_EQ(songsCountedAt({240000, 244700, 300}), 0);
@@ -195,41 +192,41 @@ TEST_F(EngineTest, DetectorArithmeticDoesNotOverflow) {
 TEST_F(EngineTest, DetectorMessagesAndRepeatMode) {
     playing(1000);
     player.repeat = false;
-    startCountdown(2, 1, 1, 3, -1);
+    startCountdown(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, -1);
     // The first call primes and switches repeat on.
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, RepeatOn}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, RepeatSwitchedOn}));
     EXPECT_TRUE(player.repeat);
     // Moving forward: the length is asked.
     player.positionMs = 1500;
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, LengthQuery}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, LengthAsked}));
     // Standing still while counting minutes: the play state is asked.
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, PlayStateAsked}));
     // Switched off by the user: on again at the next call.
     player.repeat = false;
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, RepeatOn, PlayStateQuery}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, RepeatSwitchedOn, PlayStateAsked}));
     // A negative position is read as 0: from there, 0 is standing still.
     player.positionMs = -5;
     tick();
     player.positionMs = 0;
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, PlayStateAsked}));
     EXPECT_TRUE(armed());
 }
 
 TEST_F(EngineTest, CountingSongsNeverAsksThePlayStateAndWaitsWhileStill) {
     playing(240000);
     player.repeat = true;
-    startCountdown(1, 1, 1, 2, 10);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 2, 10);
     play(1);
     player.state = PlayerModel::Paused;
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));
+        EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));
     }
     player.state = PlayerModel::Stopped;  // the position answer is -1 now, read as 0
     tick();
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));
+        EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));
     }
-    EXPECT_EQ(settings.read().songs, 2);
+    EXPECT_EQ(moduleSettings().songs, 2);
     EXPECT_TRUE(armed());
 }
 
@@ -237,7 +234,7 @@ TEST_F(EngineTest, CountingSongsNeverAsksThePlayStateAndWaitsWhileStill) {
 
 TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
     playing(240000);
-    startCountdown(1, 1, 1, 2, 10);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 2, 10);
     HWND dialogWindow = NULL;
     Lines shown;
     Lines endLines;
@@ -250,7 +247,7 @@ TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
         [&](DialogDriver& d) {
             shown.push_back(d.text(IDC_SONGS));
             play(395);  // the 198 s track, up to its last tick
-            shown.push_back(settings.read().songs == 1 ? "still 1" : "changed early");
+            shown.push_back(moduleSettings().songs == 1 ? "still 1" : "changed early");
             play(1);
         },
         [&](DialogDriver& d) {
@@ -279,41 +276,41 @@ TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
     }
     EXPECT_EQ(postLines, (Lines{CountsChanged, CountsChanged, Finished, CountsChanged}));
     // The end: the stop command, then the two notices.
-    EXPECT_EQ(endLines, (Lines{"killtimer", StopCommand, Finished, CountsChanged}));
+    EXPECT_EQ(endLines, (Lines{"killtimer", StopSent, Finished, CountsChanged}));
     EXPECT_EQ(player.state, PlayerModel::Stopped);
 }
 
 TEST_F(EngineTest, OneMinuteEndsOnTick121) {
     playing(1000);
-    startCountdown(2, 3, 1, 3, 1);
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1);
     for (int i = 1; i <= 119; ++i) {
         ASSERT_EQ(tick(), Lines{}) << "tick " << i;
     }
-    EXPECT_EQ(settings.read().minutes, 1);
+    EXPECT_EQ(moduleSettings().minutes, 1);
     EXPECT_EQ(tick(), Lines{});  // tick 120: the count falls, nothing more
-    EXPECT_EQ(settings.read().minutes, 0);
+    EXPECT_EQ(moduleSettings().minutes, 0);
     EXPECT_TRUE(armed());
-    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand, StopCommand}));
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopSent, StopSent}));
     EXPECT_FALSE(armed());
-    EXPECT_EQ(settings.read().minutes, 1);  // reloaded
+    EXPECT_EQ(moduleSettings().minutes, 1);  // reloaded
 }
 
 TEST_F(EngineTest, StoppedAndStartedAgainTheFirstMinuteIsWholeAgain) {
-    startCountdown(2, 3, 1, 3, 2);
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 2);
     host->ticks(100);
     restartFromDialog();
     ASSERT_TRUE(armed());
     host->ticks(119);
-    EXPECT_EQ(settings.read().minutes, 2);
+    EXPECT_EQ(moduleSettings().minutes, 2);
     host->tick();
-    EXPECT_EQ(settings.read().minutes, 1);
+    EXPECT_EQ(moduleSettings().minutes, 1);
 }
 
 TEST_F(EngineTest, NoMinutesWaitingForTheSongToEnd) {
     // The first tick only primes: a track change before the length is known
     // goes unseen, and the countdown waits for the end of the next song.
     playing(244000);
-    startCountdown(2, 1, 1, 3, 0);
+    startCountdown(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 0);
     play(2);  // primes at 244500, then the next track begins
     EXPECT_TRUE(armed());
     play(395);
@@ -325,25 +322,26 @@ TEST_F(EngineTest, NoMinutesWaitingForTheSongToEnd) {
 
 TEST_F(EngineTest, StoppingThePlayerMidSongEndsTheWait) {
     playing(100000);
-    startCountdown(2, 1, 1, 3, -1);  // a negative count goes straight to the end
+    // A negative count goes straight to the end.
+    startCountdown(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, -1);
     play(2);
     player.stop();  // the position answer is -1 now, read as 0
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery}));  // fell back from mid-song: not an end
-    EXPECT_EQ(tick(), (Lines{PositionQuery, RepeatQuery, PlayStateQuery, "killtimer", StopCommand}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));  // fell back from mid-song: not an end
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, PlayStateAsked, "killtimer", StopSent}));
 }
 
 TEST_F(EngineTest, PausedWhenTheMinutesRunOutWaitsOn) {
     playing(100000);
     player.state = PlayerModel::Paused;
-    startCountdown(2, 1, 1, 3, -1);
+    startCountdown(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, -1);
     host->ticks(50);
     EXPECT_TRUE(armed());
 }
 
 TEST_F(EngineTest, CountModesOutsideTheListDoNothing) {
-    startCountdown(1, 1, 1, 3, 1);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 1);
     for (int mode : {0, 3, INT_MIN}) {
-        settings.write({-1, -1, mode, 2, 3});
+        setModuleSettings({-1, -1, mode, StopMethod::ShadeOut, FinalAction::HaltComputer});
         host->trace.clear();
         host->ticks(300);
         EXPECT_EQ(host->trace.lines(), Lines{}) << "count mode " << mode;
@@ -364,23 +362,23 @@ TEST_F(EngineTest, ShadeOutSequences) {
         SCOPED_TRACE(c.volume);
         restartHost();
         player.answerOverride = [&](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            if (lParam == 122 && wParam == static_cast<WPARAM>(-666)) {
+            if (lParam == VolumeMessage && wParam == VolumeQuery) {
                 result = c.volume;
                 return true;
             }
             return false;
         };
         playing(1000);
-        startCountdown(2, 2, 1, 3, -1);
+        startCountdown(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::StopPlaying, 3, -1);
         host->sleptMs = 0;
-        Lines expected = {"killtimer", VolumeQuery};
+        Lines expected = {"killtimer", VolumeAsked};
         for (int level = c.firstStep; level >= 1; --level) {
             expected.push_back(volumeLine(level));
             expected.push_back("sleep " + std::to_string(c.pauseMs));
         }
-        expected.push_back(StopCommand);
+        expected.push_back(StopSent);
         expected.push_back(volumeLine(c.volume));  // the player's own answer again
-        expected.push_back(StopCommand);           // the final action
+        expected.push_back(StopSent);           // the final action
         EXPECT_EQ(tick(), expected);
         EXPECT_LE(host->sleptMs, 5000);
     }
@@ -388,13 +386,13 @@ TEST_F(EngineTest, ShadeOutSequences) {
 
 TEST_F(EngineTest, StopDirectlyOrNotAtAll) {
     playing(1000);
-    startCountdown(2, 3, 4, 3, -1);
-    settings.write({3, -1, 2, 3, 4});
-    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand}));
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, 4, 3, -1);
+    setModuleSettings({3, -1, CountMode::Minutes, StopMethod::StopNow, 4});
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopSent}));
     for (int method : {0, 4, INT_MAX}) {
         restartHost();
-        startCountdown(2, 3, 1, 3, -1);
-        settings.write({3, -1, 2, method, 4});
+        startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, -1);
+        setModuleSettings({3, -1, CountMode::Minutes, method, 4});
         EXPECT_EQ(tick(), Lines{"killtimer"}) << "stop method " << method;
         EXPECT_FALSE(armed());
     }
@@ -405,27 +403,27 @@ TEST_F(EngineTest, StopDirectlyOrNotAtAll) {
 TEST_F(EngineTest, FinalActions) {
     playing(1000);
     // A songs count below 1 ends on the first tick, without asking the player.
-    startCountdown(1, 1, 1, -1, 10);
-    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand}));
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, -1, 10);
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopSent}));
     EXPECT_EQ(startButtonAfterwards(), "start now");
 
     restartHost();
     playing(1000);
-    startCountdown(1, 1, 2, -1, 10);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, -1, 10);
     EXPECT_EQ(tick(), (Lines{"killtimer", "post 18 0 0"}));
     EXPECT_EQ(host->trace.events.back().window, playerWindow->handle());
     EXPECT_TRUE(takeQuitMessage());
     EXPECT_EQ(player.state, PlayerModel::Playing);
 
     restartHost();
-    startCountdown(1, 1, 3, -1, 10);
-    EXPECT_EQ(tick(), (Lines{"killtimer", StopCommand, "opentoken", "adjustprivileges", "exitwindows 12"}));
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, -1, 10);
+    EXPECT_EQ(tick(), (Lines{"killtimer", StopSent, "opentoken", "adjustprivileges", "exitwindows 12"}));
     EXPECT_EQ(startButtonAfterwards(), "start now");
 
     for (int action : {0, 4, INT_MIN}) {
         restartHost();
-        startCountdown(1, 1, 1, -1, 10);
-        settings.write({-1, 10, 1, 1, action});
+        startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, -1, 10);
+        setModuleSettings({-1, 10, CountMode::Songs, StopMethod::WaitForSongEnd, action});
         EXPECT_EQ(tick(), Lines{"killtimer"}) << "final action " << action;
         EXPECT_EQ(startButtonAfterwards(), "start now");
     }
@@ -433,13 +431,13 @@ TEST_F(EngineTest, FinalActions) {
 
 TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
     playing(240000);
-    startCountdown(1, 1, 1, 3, 7);
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 7);
     std::vector<unsigned char> saved = readSettingsBytes();
     play(10 + 396 + 464);  // three tracks end
-    EXPECT_EQ(settings.read().songs, 0);
+    EXPECT_EQ(moduleSettings().songs, 0);
     play(1);
     EXPECT_FALSE(armed());
-    SettingsValues after = settings.read();
+    SettingsValues after = moduleSettings();
     EXPECT_EQ(after.songs, 3);
     EXPECT_EQ(after.minutes, 7);
     EXPECT_EQ(readSettingsBytes(), saved);
@@ -465,11 +463,11 @@ TEST_F(EngineTest, PowerOffRefusals) {
     };
     for (const Case& c : cases) {
         restartHost();
-        startCountdown(1, 1, 3, -1, 10);
+        startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, -1, 10);
         host->tokenOpens = c.tokenOpens;
         host->privilegeGranted = c.privilegeGranted;
         host->powerOffSucceeds = c.powerOffSucceeds;
-        Lines expected = {"killtimer", StopCommand};
+        Lines expected = {"killtimer", StopSent};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
         EXPECT_EQ(tick(), expected);
         for (const TraceEvent& box : host->trace.ofKind(TraceEvent::MessageBox)) {
@@ -485,7 +483,7 @@ TEST_F(EngineTest, PowerOffRefusals) {
 
 TEST_F(EngineTest, QuitMidCountdownLeavesNoTimerAndSendsNothing) {
     playing(1000);
-    startCountdown(2, 2, 3, 3, 1);
+    startCountdown(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1);
     host->ticks(100);
     std::vector<unsigned char> saved = readSettingsBytes();
     TIMERPROC timerProc = host->timers.front().proc;

@@ -1,6 +1,6 @@
 // Thousands of ticks against a player that answers arbitrary 32-bit values and
 // with arbitrary settings, in the build that traps undefined behaviour and in
-// the shipped one: no crash, no count below zero, at most four messages to
+// the shipped code (with the settings probe): no crash, no count below zero, at most four messages to
 // the player on a tick that does not end the countdown, no heap or file call
 // on such a tick, and no fade longer than 5000 ms of pauses.
 
@@ -10,8 +10,9 @@
 #include <random>
 
 #include "dialog/resource.h"
-#include "engine/tests/EngineHarness.h"
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
+#include "plugin/PlayerMessages.h"
+#include "settings/Settings.h"
 #include "tests/HostFixture.h"
 
 namespace {
@@ -53,15 +54,15 @@ public:
         if (message != WM_USER) {
             return true;
         }
-        if (lParam == 105 && wParam == 0) {
+        if (lParam == PositionQuery && wParam == PositionInMs) {
             result = position();
-        } else if (lParam == 105 && wParam == 1) {
+        } else if (lParam == PositionQuery && wParam == LengthInSeconds) {
             result = choose.chance(70) ? lengthSeconds : choose.anyInt();
-        } else if (lParam == 104) {
+        } else if (lParam == IsPlayingQuery) {
             result = choose.chance(60) ? choose.between(0, 1) : choose.anyInt();
-        } else if (lParam == 251) {
+        } else if (lParam == RepeatQuery) {
             result = choose.chance(70) ? choose.between(0, 1) : choose.anyInt();
-        } else if (lParam == 122 && wParam == static_cast<WPARAM>(-666)) {
+        } else if (lParam == VolumeMessage && wParam == VolumeQuery) {
             result = choose.chance(50) ? choose.between(0, 255) : choose.anyInt();
         }
         return true;
@@ -110,11 +111,6 @@ SettingsValues valuesFromFile(const std::vector<unsigned char>& bytes) {
     return SettingsValues{fields[3], fields[4], fields[0], fields[1], fields[2]};
 }
 
-bool operator==(const SettingsValues& a, const SettingsValues& b) {
-    return a.songs == b.songs && a.minutes == b.minutes && a.countMode == b.countMode &&
-           a.stopMethod == b.stopMethod && a.finalAction == b.finalAction;
-}
-
 }  // namespace
 
 class RobustnessTest : public HostFixture, public ::testing::WithParamInterface<const char*> {
@@ -128,7 +124,6 @@ protected:
     // One countdown with arbitrary values; returns the ticks it took.
     int round(Chooser& choose) {
         host.reset(new PluginHost());
-        player.trace = &host->trace;
         ArbitraryPlayer arbitrary(choose);
         player.answerOverride = [&](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
             return arbitrary.answer(message, wParam, lParam, result);
@@ -136,22 +131,20 @@ protected:
 
         // The file's values go through the dialog, which keeps the counts
         // but stores only listed choices; the engine then gets any choice.
-        int countMode = choose.chance(90) ? (choose.chance(60) ? 2 : 1) : choose.anyInt();
-        int stopMethod = choose.chance(40) ? 2 : choose.smallOrAny(1, 3);  // fades, with any volume
+        int countMode =
+            choose.chance(90) ? (choose.chance(60) ? CountMode::Minutes : CountMode::Songs) : choose.anyInt();
+        int stopMethod = choose.chance(40) ? StopMethod::ShadeOut : choose.smallOrAny(1, 3);  // fades, with any volume
         SettingsValues file = {choose.smallOrAny(-2, 4), choose.smallOrAny(-1, 1), countMode, stopMethod,
                                choose.smallOrAny(1, 3)};
         if (choose.chance(25)) {
             // Straight to the shade-out, whatever volume the player answers.
-            file.countMode = 2;
-            file.stopMethod = 2;
+            file.countMode = CountMode::Minutes;
+            file.stopMethod = StopMethod::ShadeOut;
             file.minutes = -choose.between(1, 3);
         }
         writeSettings(file.countMode, file.stopMethod, file.finalAction, file.songs, file.minutes);
         startPlugin(GetParam());
-        ModuleSettings settings;
-        EXPECT_TRUE(settings.find(*host, file));
-        ModuleCalls calls;
-        calls.install(host->module());
+        EXPECT_TRUE(moduleSettings() == file);
         DialogDriver driver(playerWindow->handle(), host.get());
         driver.then([&](DialogDriver& d) {
             d.click(IDC_START_STOP);
@@ -166,21 +159,19 @@ protected:
             return 0;
         }
         SettingsValues saved = valuesFromFile(readSettingsBytes());
-        SettingsValues engineGets = settings.read();
+        SettingsValues engineGets = moduleSettings();
         engineGets.countMode = choose.chance(85) ? engineGets.countMode : choose.anyInt();
         engineGets.stopMethod = choose.chance(80) ? engineGets.stopMethod : choose.anyInt();
         engineGets.finalAction = choose.chance(60) ? engineGets.finalAction : choose.anyInt();
-        settings.write(engineGets);
+        setModuleSettings(engineGets);
 
         int ticks = 0;
         while (ticks < TicksPerRound && host->liveTimers() == 1) {
-            SettingsValues before = settings.read();
-            int heapBefore = host->mallocCalls + calls.heap;
-            int fileBefore = calls.file;
+            SettingsValues before = moduleSettings();
             host->trace.clear();
             host->tick();
             ++ticks;
-            SettingsValues after = settings.read();
+            SettingsValues after = moduleSettings();
             int sends = static_cast<int>(host->trace.ofKind(TraceEvent::Send).size());
             long long pausesMs = 0;
             for (const TraceEvent& pause : host->trace.ofKind(TraceEvent::Sleep)) {
@@ -189,8 +180,8 @@ protected:
             if (host->liveTimers() == 1) {
                 EXPECT_LE(sends, 4);
                 EXPECT_EQ(pausesMs, 0);
-                EXPECT_EQ(host->mallocCalls + calls.heap, heapBefore);
-                EXPECT_EQ(calls.file, fileBefore);
+                EXPECT_EQ(host->trace.count(TraceEvent::Heap), 0);
+                EXPECT_EQ(host->trace.count(TraceEvent::File), 0);
                 EXPECT_TRUE(countKeptOrLoweredByOne(before.songs, after.songs))
                     << before.songs << " -> " << after.songs;
                 EXPECT_TRUE(countKeptOrLoweredByOne(before.minutes, after.minutes))
@@ -202,7 +193,7 @@ protected:
                 EXPECT_LE(pausesMs, 5000);
                 int volumeSets = 0;
                 for (const TraceEvent& send : host->trace.ofKind(TraceEvent::Send)) {
-                    volumeSets += send.lParam == 122 && send.wParam != static_cast<WPARAM>(-666) ? 1 : 0;
+                    volumeSets += send.lParam == VolumeMessage && send.wParam != VolumeQuery ? 1 : 0;
                 }
                 EXPECT_LE(volumeSets, 255 + 1);  // the steps, and the volume given back
                 EXPECT_TRUE(after == saved) << "the end reloads the saved values";
@@ -237,4 +228,5 @@ TEST_P(RobustnessTest, ArbitraryAnswersAndSettings) {
            ticks, countdowns, refused, ends, fades);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, RobustnessTest, ::testing::Values("gen_Nightcap_checked.dll", "gen_Nightcap.dll"));
+// The shipped code, and the same sources with undefined behaviour trapped.
+INSTANTIATE_TEST_SUITE_P(Builds, RobustnessTest, ::testing::Values(CheckedModule, ProbeModule));

@@ -75,6 +75,8 @@ std::string BenchLog::describeSend(UINT message, WPARAM wParam, LPARAM lParam, L
 std::string BenchLog::describeEvent(const TraceEvent& event) {
     switch (event.kind) {
     case TraceEvent::Send:
+    case TraceEvent::Heap:
+    case TraceEvent::File:
         return std::string();
     case TraceEvent::Post:
         if (event.message == WM_QUIT) {

@@ -97,17 +97,6 @@ BenchPlayer::BenchPlayer(const BenchOptions& chosen) : options(chosen) {
     startCounter = counterNow();
     lastSyncCounter = startCounter;
 
-    model.trace = &host.trace;
-    model.onMessage = [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT result) {
-        log.setClock(clock);
-        log.sent(message, wParam, lParam, result);
-        if (message == WM_COMMAND) {
-            ++facts.stopCommands;
-            if (facts.firstStopAtRealMs < 0 && facts.armedAtRealMs >= 0) {
-                facts.firstStopAtRealMs = realMs();
-            }
-        }
-    };
     host.trace.onEvent = [this](const TraceEvent& event) { onTraceEvent(event); };
     host.beforeTick = [this]() {
         if (!options.simulated) {
@@ -449,10 +438,20 @@ void BenchPlayer::afterPlayerChange() {
 // --- what the plug-in did ---------------------------------------------------
 
 void BenchPlayer::onTraceEvent(const TraceEvent& event) {
-    if (event.kind == TraceEvent::Send) {
-        return;  // told with its answer by the model
+    if (event.isResource()) {
+        return;
     }
     log.setClock(clock);
+    if (event.kind == TraceEvent::Send) {
+        log.sent(event.message, event.wParam, event.lParam, event.result);
+        if (event.message == WM_COMMAND) {
+            ++facts.stopCommands;
+            if (facts.firstStopAtRealMs < 0 && facts.armedAtRealMs >= 0) {
+                facts.firstStopAtRealMs = realMs();
+            }
+        }
+        return;
+    }
     log.event(event);
     switch (event.kind) {
     case TraceEvent::SetTimer:

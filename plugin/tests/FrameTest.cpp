@@ -28,12 +28,12 @@ class FrameTest : public HostFixture {};
 
 TEST_F(FrameTest, DescriptorIsTheSameRecordOnEveryCallAndCreatesNothing) {
     loadPlugin();
-    int allocationsBefore = host->mallocCalls;
+    host->trace.clear();
     PluginDescriptor* first = host->getDescriptor();
     PluginDescriptor* second = host->getDescriptor();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
-    EXPECT_EQ(host->mallocCalls, allocationsBefore);
+    EXPECT_EQ(host->trace.count(TraceEvent::Heap), 0);
     EXPECT_TRUE(insideModule(host->module(), first)) << "a static record of the module";
 
     EXPECT_EQ(first->interfaceVersion, 0x10);
@@ -48,7 +48,7 @@ TEST_F(FrameTest, DescriptorIsTheSameRecordOnEveryCallAndCreatesNothing) {
 
 TEST_F(FrameTest, HandlesAreEmptyUntilThePlayerWritesThem) {
     PluginHost fresh;
-    ASSERT_TRUE(fresh.load(PluginHost::besideProgram("gen_Nightcap_checked.dll")));
+    ASSERT_TRUE(fresh.load(PluginHost::besideProgram(CheckedModule)));
     EXPECT_EQ(fresh.descriptor()->hostWindow, static_cast<HWND>(NULL));
     EXPECT_EQ(fresh.descriptor()->moduleInstance, static_cast<HINSTANCE>(NULL));
 }
@@ -105,24 +105,19 @@ TEST_F(FrameTest, FailedInitLeavesNothingBehind) {
         SCOPED_TRACE(failing);
         host.reset(new PluginHost());
         loadPlugin();
-        // The first exception a thread raises sets up the runtime's own
-        // per-thread state, which stays; only what comes after must not.
-        host->failMallocCall = host->mallocCalls + failing;
-        ASSERT_EQ(host->init(), 1);
         host->liveAllocations.clear();
-        host->moduleNameCalls = 0;
-        host->failMallocCall = host->mallocCalls + failing;
+        host->trace.clear();
+        host->failCall("malloc", failing);
 
         EXPECT_EQ(host->init(), 1);
         EXPECT_TRUE(host->liveAllocations.empty());
-        EXPECT_EQ(host->moduleNameCalls, 0) << "the settings file must not be looked for";
+        EXPECT_EQ(host->callsOf("GetModuleFileNameA"), 0) << "the settings file must not be looked for";
 
         // Nothing to configure: no dialog appears, and quitting is harmless.
         host->config();
         host->quit();
-        EXPECT_TRUE(host->trace.events.empty());
+        EXPECT_EQ(host->trace.lines(), std::vector<std::string>{});
 
-        host->failMallocCall = 0;
         host->liveAllocations.clear();
         EXPECT_EQ(host->init(), 0);
         EXPECT_EQ(host->liveAllocations.size(), 3u);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dialog/resource.h"
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
 #include "tests/HostFixture.h"
 
 namespace {
@@ -213,20 +213,12 @@ TEST_F(SettingsTest, FailedSavesKeepTheLastGoodFile) {
     const Case cases[] = {
         {"short write",
          [](PluginHost& h) {
-             h.writeFileHook = [](DWORD, DWORD& written) {
-                 written = 10;
-                 return false;
-             };
+             h.writeLimitBytes = 10;
+             h.failCall("WriteFile");
          }},
-        {"write reports all but wrote less",
-         [](PluginHost& h) {
-             h.writeFileHook = [](DWORD, DWORD& written) {
-                 written = 19;
-                 return true;
-             };
-         }},
-        {"error at close", [](PluginHost& h) { h.closeHandleHook = [] { return false; }; }},
-        {"replacing refused", [](PluginHost& h) { h.moveFileHook = [] { return false; }; }},
+        {"write reports all but wrote less", [](PluginHost& h) { h.writeLimitBytes = 19; }},
+        {"error at close", [](PluginHost& h) { h.failCall("CloseHandle", 1, true); }},
+        {"replacing refused", [](PluginHost& h) { h.failCall("MoveFileExA"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,7 +234,7 @@ TEST_F(SettingsTest, FailedSavesKeepTheLastGoodFile) {
     DeleteFileA(settingsPath().c_str());
     host.reset(new PluginHost());
     startPlugin();
-    host->moveFileHook = [] { return false; };
+    host->failCall("MoveFileExA");
     openAndClose();
     EXPECT_TRUE(filesInFolder().empty());
 }

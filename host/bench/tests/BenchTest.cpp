@@ -342,19 +342,32 @@ TEST(BenchPlayerTest, AnswersEveryPlayerMessageAtItsWindowAndLogsIt) {
     HWND window = player->window();
     EXPECT_EQ(player->host.descriptor()->hostWindow, window) << "its main window is the player window";
 
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 104), 0);
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 105), -1) << "stopped";
+    // Sent as the plug-in's calls are: through the host, which records them
+    // with the player's answer for the log.
+    auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        TraceEvent event = {};
+        event.kind = TraceEvent::Send;
+        event.message = message;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        event.window = window;
+        event.result = SendMessageA(window, message, wParam, lParam);
+        player->host.trace.add(event);
+        return event.result;
+    };
+    EXPECT_EQ(send(WM_USER, 0, 104), 0);
+    EXPECT_EQ(send(WM_USER, 0, 105), -1) << "stopped";
     player->play();
     player->seek(83250);
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 104), 1);
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 105), 83250);
-    EXPECT_EQ(SendMessageA(window, WM_USER, 1, 105), 245);
-    EXPECT_EQ(SendMessageA(window, WM_USER, 0, 251), 0);
-    SendMessageA(window, WM_USER, 1, 253);
+    EXPECT_EQ(send(WM_USER, 0, 104), 1);
+    EXPECT_EQ(send(WM_USER, 0, 105), 83250);
+    EXPECT_EQ(send(WM_USER, 1, 105), 245);
+    EXPECT_EQ(send(WM_USER, 0, 251), 0);
+    send(WM_USER, 1, 253);
     EXPECT_TRUE(player->model.repeat);
-    SendMessageA(window, WM_USER, 180, 122);
-    EXPECT_EQ(SendMessageA(window, WM_USER, static_cast<WPARAM>(-666), 122), 180);
-    SendMessageA(window, WM_COMMAND, 40047, 0);
+    send(WM_USER, 180, 122);
+    EXPECT_EQ(send(WM_USER, static_cast<WPARAM>(-666), 122), 180);
+    send(WM_COMMAND, 40047, 0);
     EXPECT_EQ(player->model.state, PlayerModel::Stopped);
 
     EXPECT_TRUE(player->log.contains("Nightcap: asked the play position (83.2 s)"));

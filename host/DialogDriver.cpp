@@ -1,10 +1,14 @@
-#include "tests/DialogDriver.h"
+#include "host/DialogDriver.h"
 
-#include <gtest/gtest.h>
+#include <stdio.h>
 
 #include "host/PluginHost.h"
 
 DialogDriver* DialogDriver::current = nullptr;
+
+std::function<void(const std::string&)> DialogDriver::reportFailure = [](const std::string& why) {
+    fprintf(stderr, "dialog driver: %s\n", why.c_str());
+};
 
 namespace {
 
@@ -55,6 +59,12 @@ LPARAM keyData(UINT virtualKey, bool alt, bool release) {
 
 }  // namespace
 
+HWND findOwnedDialog(HWND owner) {
+    DialogSearch search = {owner, NULL, 0};
+    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&search));
+    return search.first;
+}
+
 DialogDriver::DialogDriver(HWND owner, PluginHost* host) : owner(owner), host(host) {}
 
 DialogDriver::~DialogDriver() {
@@ -78,13 +88,19 @@ void DialogDriver::run(const std::function<void()>& open) {
     DialogDriver* outer = current;
     current = this;
     timer = SetTimer(NULL, 0, FiringIntervalMs, onTimer);
-    ASSERT_NE(timer, 0u) << "no timer to drive the dialog";
+    if (timer == 0) {
+        fail("no timer to drive the dialog");
+        current = outer;
+        return;
+    }
     open();
     KillTimer(NULL, timer);
     timer = 0;
     current = outer;
-    EXPECT_EQ(nextStep, steps.size()) << "the dialog ended, or never showed, with " << steps.size() - nextStep
-                                      << " of " << steps.size() << " steps not run";
+    if (nextStep != steps.size()) {
+        fail("the dialog ended, or never showed, with " + std::to_string(steps.size() - nextStep) + " of " +
+             std::to_string(steps.size()) + " steps not run");
+    }
     ranSteps = nextStep;
     steps.clear();
     nextStep = 0;
@@ -126,15 +142,33 @@ void DialogDriver::fire() {
 }
 
 void DialogDriver::endDialog(HWND open, const char* why) {
-    ADD_FAILURE() << why << " (" << nextStep << " of " << steps.size() << " steps run); the driver closes it";
+    fail(std::string(why) + " (" + std::to_string(nextStep) + " of " + std::to_string(steps.size()) +
+         " steps run); the driver closes it");
     ending = true;
     EndDialog(open, 0);
 }
 
+void DialogDriver::fail(const std::string& why) const {
+    if (reportFailure) {
+        reportFailure(why);
+    }
+}
+
+bool DialogDriver::playNextStep() {
+    HWND open = dialog();
+    if (nextStep < steps.size() && open != NULL && IsWindowVisible(open)) {
+        Step& step = steps[nextStep++];
+        step(*this);
+    }
+    if (nextStep < steps.size()) {
+        return true;
+    }
+    ranSteps = nextStep;
+    return false;
+}
+
 HWND DialogDriver::dialog() const {
-    DialogSearch search = {owner, NULL, 0};
-    EnumThreadWindows(GetCurrentThreadId(), findDialog, reinterpret_cast<LPARAM>(&search));
-    return search.first;
+    return findOwnedDialog(owner);
 }
 
 int DialogDriver::openDialogs() const {
@@ -145,7 +179,9 @@ int DialogDriver::openDialogs() const {
 
 HWND DialogDriver::item(int id) const {
     HWND control = GetDlgItem(dialog(), id);
-    EXPECT_NE(control, static_cast<HWND>(NULL)) << "no control " << id;
+    if (control == NULL) {
+        fail("no control " + std::to_string(id));
+    }
     return control;
 }
 
@@ -179,7 +215,7 @@ void DialogDriver::click(int id) {
     // A user cannot click a greyed control, and BM_CLICK on a greyed
     // automatic radio button can hang the system's button code.
     if (button == NULL || !IsWindowEnabled(button)) {
-        ADD_FAILURE() << "control " << id << " is greyed and cannot be clicked";
+        fail("control " + std::to_string(id) + " is greyed and cannot be clicked");
         return;
     }
     SendMessageA(button, BM_CLICK, 0, 0);
@@ -188,7 +224,7 @@ void DialogDriver::click(int id) {
 void DialogDriver::type(int id, const std::string& chars) {
     HWND field = item(id);
     if (field == NULL || !IsWindowEnabled(field)) {
-        ADD_FAILURE() << "field " << id << " is greyed and cannot be typed into";
+        fail("field " + std::to_string(id) + " is greyed and cannot be typed into");
         return;
     }
     // Focused as Tab focuses it, which selects the field's text.
@@ -224,6 +260,9 @@ void DialogDriver::systemCommand(WPARAM command) {
 }
 
 void DialogDriver::tick(int count) {
-    ASSERT_NE(host, nullptr) << "the driver has no host to tick";
+    if (host == nullptr) {
+        fail("the driver has no host to tick");
+        return;
+    }
     host->ticks(count);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Drives the plug-in's modal dialog from a test as a user would.
+// Drives the plug-in's modal dialog as a user would, for the tests and for
+// the bench player's scripted sessions.
 //
 // The plug-in's dialog runs its own message loop on the test thread, so the
 // test cannot simply go on after calling config(): it queues steps first, and
@@ -17,7 +18,9 @@
 //
 // A step runs only once the dialog is on screen. When the steps are done and
 // the dialog is still open, or a step limit is reached, the driver ends the
-// dialog itself and fails the test: a test never hangs on a forgotten dialog.
+// dialog itself and reports a failure: nothing hangs on a forgotten dialog.
+// Failures (a greyed control clicked, steps left unrun) go to reportFailure,
+// which the tests point at GoogleTest and the bench player at its session.
 
 #include <windows.h>
 
@@ -27,9 +30,16 @@
 
 class PluginHost;
 
+// The plug-in's dialog: the system dialog class, owned by owner, on this
+// thread. NULL when there is none.
+HWND findOwnedDialog(HWND owner);
+
 class DialogDriver {
 public:
     typedef std::function<void(DialogDriver&)> Step;
+
+    // Where every driver's failures go; by default standard error.
+    static std::function<void(const std::string&)> reportFailure;
 
     // owner: the player window that owns the dialog; host: for the engine's
     // ticks (may be null when a test needs none).
@@ -41,8 +51,12 @@ public:
     // Queues a step for the next run(); each run() uses up the queue.
     DialogDriver& then(Step step);
     // Calls open (which shows the dialog and returns when it ends) and plays
-    // the queued steps meanwhile. Fails the test when steps were left unrun.
+    // the queued steps meanwhile. Reports a failure when steps were left unrun.
     void run(const std::function<void()>& open);
+    // Without a run: plays the queued steps, one per call, on a dialog that
+    // some other loop keeps on screen (the bench player's own). True while
+    // steps remain.
+    bool playNextStep();
 
     // Firings one run() may spend beyond one per step, waiting for the
     // dialog to show; past them the dialog is ended and the test fails.
@@ -61,7 +75,7 @@ public:
     int focusedId() const;          // the focused control's id, 0 when none of the dialog's
 
     // --- inside a step: act ---
-    // Clicks a button. A greyed button cannot be clicked: that fails the test.
+    // Clicks a button. A greyed button cannot be clicked: that is a failure.
     void click(int id);
     // Puts the focus into a field as Tab does, which selects its text, and
     // types chars over it, as keystrokes.
@@ -87,6 +101,7 @@ private:
     static void CALLBACK onTimer(HWND window, UINT message, UINT_PTR timer, DWORD time);
     void fire();
     void endDialog(HWND open, const char* why);
+    void fail(const std::string& why) const;
 
     HWND owner;
     PluginHost* host;

@@ -1,0 +1,415 @@
+// What the module imports, as the host answers it: every replaced function
+// counts its calls, can be made to fail (PluginHost::failCall), and writes
+// what it did into the host's one trace. Timers are simulated or warped,
+// pauses recorded, boxes answered unseen, and power-off never reaches the
+// system; the rest goes on to the real function.
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+
+#include "host/ImportPatch.h"
+#include "host/PluginHost.h"
+
+int importSlot(const std::string& function) {
+    static std::map<std::string, int> slots;
+    std::map<std::string, int>::iterator found = slots.find(function);
+    if (found != slots.end()) {
+        return found->second;
+    }
+    int slot = static_cast<int>(slots.size());
+    slots[function] = slot;
+    return slot;
+}
+
+namespace {
+
+PluginHost& host() {
+    return *PluginHost::active;
+}
+
+// A replaced import's own slot, looked up once.
+#define NIGHTCAP_FAILS(function)                                  \
+    ([]() {                                                       \
+        static const int slot = importSlot(#function);            \
+        return host().failsNow(slot);                             \
+    }())
+
+void record(TraceEvent::Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL) {
+    TraceEvent event = {};
+    event.kind = kind;
+    event.message = message;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    event.window = window;
+    host().trace.add(event);
+}
+
+void recordCall(TraceEvent::Kind kind, const char* function, const char* name = nullptr, size_t bytes = 0) {
+    TraceEvent event = {};
+    event.kind = kind;
+    event.text = function;
+    event.caption = name != nullptr ? name : "";
+    event.wParam = bytes;
+    host().trace.add(event);
+}
+
+template <typename Result>
+Result failWith(DWORD error, Result result) {
+    SetLastError(error);
+    return result;
+}
+
+// --- timers ---
+
+// Real timers reach the module through here, so they pass the tick hooks.
+void CALLBACK realTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+    if (PluginHost::active == nullptr) {
+        return;
+    }
+    for (const PluginHost::Timer& timer : host().timers) {
+        if (timer.id == id && timer.alive) {
+            host().deliverTick(timer);
+            return;
+        }
+    }
+}
+
+UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc) {
+    if (window != NULL) {
+        return SetTimer(window, id, periodMs, proc);
+    }
+    record(TraceEvent::SetTimer, 0, periodMs);
+    PluginHost& h = host();
+    if (NIGHTCAP_FAILS(SetTimer)) {
+        return failWith<UINT_PTR>(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    UINT_PTR granted;
+    if (h.realTimers) {
+        double scaled = periodMs / h.speed;
+        granted = SetTimer(NULL, 0, scaled < 1 ? 1 : static_cast<UINT>(scaled), realTimerProc);
+        if (granted == 0) {
+            return 0;
+        }
+    } else {
+        granted = 0x4e43 + h.timers.size();
+    }
+    h.timers.push_back(PluginHost::Timer{granted, periodMs, proc, true});
+    return granted;
+}
+
+BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
+    if (window != NULL) {
+        return KillTimer(window, id);
+    }
+    record(TraceEvent::KillTimer, 0, id);
+    if (NIGHTCAP_FAILS(KillTimer)) {
+        return failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    BOOL found = FALSE;
+    for (PluginHost::Timer& timer : host().timers) {
+        if (timer.id == id && timer.alive) {
+            timer.alive = false;
+            found = TRUE;
+        }
+    }
+    if (host().realTimers) {
+        KillTimer(NULL, id);
+    }
+    return found;
+}
+
+void WINAPI hostSleep(DWORD ms) {
+    record(TraceEvent::Sleep, 0, ms);
+    NIGHTCAP_FAILS(Sleep);  // counted; a pause cannot fail
+    host().sleptMs += ms;
+    if (host().realSleep) {
+        Sleep(static_cast<DWORD>(ms / host().speed));
+    }
+}
+
+// --- messages ---
+
+// Only what the player's window receives is the player's; the dialog's own
+// controls get messages too.
+LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool toPlayer = window != NULL && window == host().playerWindow();
+    LRESULT result = 0;
+    if (!NIGHTCAP_FAILS(SendMessageA)) {
+        result = SendMessageA(window, message, wParam, lParam);
+    }
+    if (toPlayer) {
+        TraceEvent event = {};
+        event.kind = TraceEvent::Send;
+        event.message = message;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        event.result = result;
+        event.window = window;
+        host().trace.add(event);
+    }
+    return result;
+}
+
+BOOL WINAPI hostPostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    record(TraceEvent::Post, message, wParam, lParam, window);
+    if (NIGHTCAP_FAILS(PostMessageA)) {
+        return failWith<BOOL>(ERROR_NOT_ENOUGH_QUOTA, FALSE);
+    }
+    return PostMessageA(window, message, wParam, lParam);
+}
+
+int showBox(HWND owner, const std::string& text, const std::string& caption, UINT type, bool wide) {
+    TraceEvent event = {};
+    event.kind = TraceEvent::MessageBox;
+    event.message = type;
+    event.window = owner;
+    event.text = text;
+    event.caption = caption;
+    event.wide = wide;
+    host().trace.add(event);
+    if (host().onMessageBox) {
+        host().onMessageBox(event);
+    }
+    return host().messageBoxAnswer;
+}
+
+// Recorded as the user would read them: ANSI texts in the system's code page.
+int WINAPI hostMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    if (NIGHTCAP_FAILS(MessageBoxA)) {
+        return failWith(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    return showBox(owner, utf8FromCodePage(text ? text : "", CP_ACP), utf8FromCodePage(caption ? caption : "", CP_ACP),
+                   type, false);
+}
+
+int WINAPI hostMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    if (NIGHTCAP_FAILS(MessageBoxW)) {
+        return failWith(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    return showBox(owner, utf8FromWide(text ? text : L""), utf8FromWide(caption ? caption : L""), type, true);
+}
+
+// --- power-off ---
+
+BOOL WINAPI hostOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+    record(TraceEvent::OpenToken, access);
+    if (NIGHTCAP_FAILS(OpenProcessToken) || !host().tokenOpens) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    return OpenProcessToken(process, access, token);
+}
+
+BOOL WINAPI hostLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
+    if (NIGHTCAP_FAILS(LookupPrivilegeValueA)) {
+        return failWith<BOOL>(ERROR_NO_SUCH_PRIVILEGE, FALSE);
+    }
+    return LookupPrivilegeValueA(system, name, luid);
+}
+
+// Never adjusts anything for real: it only says what the system would say.
+BOOL WINAPI hostAdjustTokenPrivileges(HANDLE token, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) {
+    record(TraceEvent::AdjustPrivileges);
+    if (NIGHTCAP_FAILS(AdjustTokenPrivileges)) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    if (token == NULL) {
+        return failWith<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    }
+    SetLastError(host().privilegeGranted ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
+    return TRUE;
+}
+
+// The power-off request never reaches the system.
+BOOL WINAPI hostExitWindowsEx(UINT flags, DWORD) {
+    record(TraceEvent::ExitWindows, flags);
+    if (NIGHTCAP_FAILS(ExitWindowsEx) || !host().powerOffSucceeds) {
+        return failWith<BOOL>(ERROR_PRIVILEGE_NOT_HELD, FALSE);
+    }
+    return TRUE;
+}
+
+// --- the module's own file name ---
+
+DWORD WINAPI hostGetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) {
+    PluginHost& h = host();
+    if (NIGHTCAP_FAILS(GetModuleFileNameA)) {
+        return failWith<DWORD>(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    if (!h.fakeModuleName || module != h.module()) {
+        return GetModuleFileNameA(module, name, size);
+    }
+    if (h.moduleNameError != 0) {
+        return failWith<DWORD>(h.moduleNameError, 0);
+    }
+    DWORD length = static_cast<DWORD>(h.moduleName.size());
+    if (length < size) {
+        memcpy(name, h.moduleName.c_str(), length + 1);
+        return length;
+    }
+    if (size > 0) {
+        memcpy(name, h.moduleName.c_str(), size);
+        if (!h.legacyTruncation) {
+            name[size - 1] = '\0';
+        }
+    }
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+}
+
+// --- heap ---
+
+void* allocated(void* block) {
+    if (block != nullptr) {
+        host().liveAllocations.insert(block);
+    }
+    return block;
+}
+
+void* __cdecl hostMalloc(size_t size) {
+    recordCall(TraceEvent::Heap, "malloc", nullptr, size);
+    return NIGHTCAP_FAILS(malloc) ? nullptr : allocated(malloc(size));
+}
+
+void* __cdecl hostCalloc(size_t count, size_t size) {
+    recordCall(TraceEvent::Heap, "calloc", nullptr, count * size);
+    return NIGHTCAP_FAILS(calloc) ? nullptr : allocated(calloc(count, size));
+}
+
+void* __cdecl hostRealloc(void* block, size_t size) {
+    recordCall(TraceEvent::Heap, "realloc", nullptr, size);
+    if (NIGHTCAP_FAILS(realloc)) {
+        return nullptr;
+    }
+    void* moved = realloc(block, size);
+    if (moved != nullptr || size == 0) {
+        host().liveAllocations.erase(block);
+    }
+    return allocated(moved);
+}
+
+void __cdecl hostFree(void* block) {
+    recordCall(TraceEvent::Heap, "free");
+    NIGHTCAP_FAILS(free);  // counted; freeing cannot fail
+    host().liveAllocations.erase(block);
+    free(block);
+}
+
+// --- files ---
+
+HANDLE WINAPI hostCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    recordCall(TraceEvent::File, "CreateFileA", name);
+    if (NIGHTCAP_FAILS(CreateFileA)) {
+        return failWith(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    }
+    return CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+
+BOOL WINAPI hostReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    recordCall(TraceEvent::File, "ReadFile");
+    if (NIGHTCAP_FAILS(ReadFile)) {
+        return failWith<BOOL>(ERROR_READ_FAULT, FALSE);
+    }
+    return ReadFile(file, data, size, read, overlapped);
+}
+
+// A full disk takes part of a write: up to writeLimitBytes, then a failure
+// if one is asked for, else a success that says how little was written.
+BOOL WINAPI hostWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    recordCall(TraceEvent::File, "WriteFile", nullptr, size);
+    bool fails = NIGHTCAP_FAILS(WriteFile);
+    int limit = host().writeLimitBytes;
+    DWORD allowed = limit >= 0 && static_cast<DWORD>(limit) < size ? static_cast<DWORD>(limit) : size;
+    if (fails && limit < 0) {
+        allowed = 0;
+    }
+    DWORD done = 0;
+    BOOL ok = allowed > 0 ? WriteFile(file, data, allowed, &done, overlapped) : TRUE;
+    if (written != nullptr) {
+        *written = done;
+    }
+    return fails ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : ok;
+}
+
+BOOL WINAPI hostFlushFileBuffers(HANDLE file) {
+    recordCall(TraceEvent::File, "FlushFileBuffers");
+    if (NIGHTCAP_FAILS(FlushFileBuffers)) {
+        return failWith<BOOL>(ERROR_DISK_FULL, FALSE);
+    }
+    return FlushFileBuffers(file);
+}
+
+// An error at closing still closes the handle.
+BOOL WINAPI hostCloseHandle(HANDLE handle) {
+    recordCall(TraceEvent::File, "CloseHandle");
+    BOOL closed = CloseHandle(handle);
+    return NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed;
+}
+
+DWORD WINAPI hostGetFileAttributesA(LPCSTR name) {
+    recordCall(TraceEvent::File, "GetFileAttributesA", name);
+    if (NIGHTCAP_FAILS(GetFileAttributesA)) {
+        return failWith<DWORD>(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES);
+    }
+    return GetFileAttributesA(name);
+}
+
+BOOL WINAPI hostDeleteFileA(LPCSTR name) {
+    recordCall(TraceEvent::File, "DeleteFileA", name);
+    if (NIGHTCAP_FAILS(DeleteFileA)) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    return DeleteFileA(name);
+}
+
+BOOL WINAPI hostMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
+    recordCall(TraceEvent::File, "MoveFileExA", to);
+    if (NIGHTCAP_FAILS(MoveFileExA)) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    return MoveFileExA(from, to, flags);
+}
+
+struct Replacement {
+    const char* function;
+    void* replacement;
+};
+
+#define NIGHTCAP_REPLACE(function, replacement) {function, reinterpret_cast<void*>(replacement)}
+
+const Replacement Replacements[] = {
+    NIGHTCAP_REPLACE("SetTimer", hostSetTimer),
+    NIGHTCAP_REPLACE("KillTimer", hostKillTimer),
+    NIGHTCAP_REPLACE("Sleep", hostSleep),
+    NIGHTCAP_REPLACE("SendMessageA", hostSendMessageA),
+    NIGHTCAP_REPLACE("PostMessageA", hostPostMessageA),
+    NIGHTCAP_REPLACE("MessageBoxA", hostMessageBoxA),
+    NIGHTCAP_REPLACE("MessageBoxW", hostMessageBoxW),
+    NIGHTCAP_REPLACE("OpenProcessToken", hostOpenProcessToken),
+    NIGHTCAP_REPLACE("LookupPrivilegeValueA", hostLookupPrivilegeValueA),
+    NIGHTCAP_REPLACE("AdjustTokenPrivileges", hostAdjustTokenPrivileges),
+    NIGHTCAP_REPLACE("ExitWindowsEx", hostExitWindowsEx),
+    NIGHTCAP_REPLACE("GetModuleFileNameA", hostGetModuleFileNameA),
+    NIGHTCAP_REPLACE("malloc", hostMalloc),
+    NIGHTCAP_REPLACE("calloc", hostCalloc),
+    NIGHTCAP_REPLACE("realloc", hostRealloc),
+    NIGHTCAP_REPLACE("free", hostFree),
+    NIGHTCAP_REPLACE("CreateFileA", hostCreateFileA),
+    NIGHTCAP_REPLACE("ReadFile", hostReadFile),
+    NIGHTCAP_REPLACE("WriteFile", hostWriteFile),
+    NIGHTCAP_REPLACE("FlushFileBuffers", hostFlushFileBuffers),
+    NIGHTCAP_REPLACE("CloseHandle", hostCloseHandle),
+    NIGHTCAP_REPLACE("GetFileAttributesA", hostGetFileAttributesA),
+    NIGHTCAP_REPLACE("DeleteFileA", hostDeleteFileA),
+    NIGHTCAP_REPLACE("MoveFileExA", hostMoveFileExA),
+};
+
+}  // namespace
+
+void replaceModuleImports(HMODULE module) {
+    for (const Replacement& r : Replacements) {
+        patchImport(module, r.function, r.replacement);
+    }
+}
