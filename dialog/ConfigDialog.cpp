@@ -163,8 +163,12 @@ void ConfigDialog::show() {
         return;
     }
     dialogOpen = true;
+    // Messages that come before WM_INITDIALOG (the font, the first sizes)
+    // find no controller, not the one of an earlier dialog, which is gone.
+    activeDialog = NULL;
     DialogBoxParamA(pluginDescriptor.moduleInstance, MAKEINTRESOURCEA(IDD_CONFIG), pluginDescriptor.hostWindow,
                     dialogProc, reinterpret_cast<LPARAM>(this));
+    activeDialog = NULL;
     // The dialog's own closing paths have cleaned up already. One that could
     // not be created, or that a quit message tore down, has not: without this
     // no dialog would open again and the engine would post to a dead window.
@@ -174,19 +178,17 @@ void ConfigDialog::show() {
     }
 }
 
+// One dialog exists at a time, so one pointer reaches its controller; it is
+// not kept in the window, where a refused store would strand the dialog.
 INT_PTR CALLBACK ConfigDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         activeDialog = reinterpret_cast<ConfigDialog*>(lParam);
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
         return activeDialog->onInit(hwnd);
     }
-    // Messages that come before WM_INITDIALOG (the font, the first sizes)
-    // have no controller yet.
-    ConfigDialog* self = reinterpret_cast<ConfigDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (self == NULL) {
+    if (activeDialog == NULL) {
         return FALSE;
     }
-    return self->handle(hwnd, message, wParam);
+    return activeDialog->handle(hwnd, message, wParam);
 }
 
 INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
@@ -396,9 +398,7 @@ void ConfigDialog::onStartStop(HWND hwnd) {
     }
     runState.setRunning(true);
     setFormEnabled(hwnd, false);
-    engine.detachDialog();
-    EndDialog(hwnd, 0);
-    dialogOpen = false;
+    endDialog(hwnd, 0);
 }
 
 void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
@@ -408,8 +408,18 @@ void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
         transferCounts(hwnd, false);
         storeSettings();
     }
+    endDialog(hwnd, static_cast<INT_PTR>(command));
+}
+
+// Should the system refuse to end the dialog, it stays on screen: it then
+// stays attached and open, as usable as before, so that closing it again
+// works and a later pluginConfig is not turned away for ever.
+void ConfigDialog::endDialog(HWND hwnd, INT_PTR result) {
     engine.detachDialog();
-    EndDialog(hwnd, static_cast<INT_PTR>(command));
+    if (!EndDialog(hwnd, result)) {
+        engine.attachDialog(hwnd);
+        return;
+    }
     dialogOpen = false;
 }
 

@@ -49,6 +49,7 @@ private:
     bool validate(HWND hwnd);
     void onStartStop(HWND hwnd);
     void onClose(HWND hwnd, WPARAM command);
+    void endDialog(HWND hwnd, INT_PTR result);
     bool storeSettings();
     void addAboutMenuItem(HWND hwnd);
     void showAbout(HWND hwnd);
@@ -65,5 +66,5 @@ private:
 
 // True while a configuration dialog is being shown; turns a second one away.
 extern bool dialogOpen;
-// The controller whose dialog is on screen.
+// The controller whose dialog is on screen; empty while none is.
 extern ConfigDialog* activeDialog;

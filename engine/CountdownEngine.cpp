@@ -176,8 +176,15 @@ void CountdownEngine::finish(int finalAction) {
     }
 }
 
-void CALLBACK TimerProc(HWND, UINT, UINT_PTR, DWORD) {
-    if (currentEngine != NULL) {
+// Killing a timer does not take back a tick the system has queued already,
+// and a kill can fail, leaving the timer running. Such a tick comes after the
+// countdown ended (or after quit): it must not act, or the ended countdown
+// would count on, prime the next countdown's detector, or carry out its final
+// action again. Killing its timer once more makes it stop coming.
+void CALLBACK TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (currentEngine != NULL && currentEngine->isArmedTimer(timer)) {
         currentEngine->tick();
+    } else {
+        KillTimer(NULL, timer);
     }
 }

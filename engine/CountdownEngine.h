@@ -28,6 +28,8 @@ public:
 
     bool arm();
     bool disarm();
+    // Whether timer is the one armed now; false while disarmed.
+    bool isArmedTimer(UINT_PTR timer) const { return timerId != 0 && timer == timerId; }
 
     void attachDialog(HWND window) { dialogWindow = window; }
     void detachDialog() { dialogWindow = NULL; }
@@ -58,6 +60,8 @@ private:
 // The one engine, for the timer callback, which carries no object of its own.
 extern CountdownEngine* currentEngine;
 
+// Runs a tick of the armed timer. Any other timer's tick belongs to a
+// countdown that has ended and is killed instead (see the definition).
 void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timer, DWORD systemTime);
 
 // Asks the system to switch the computer off, with the shutdown privilege.

@@ -1,16 +1,16 @@
-// What the module imports, as the host answers it: every replaced function
-// counts its calls, can be made to fail (PluginHost::failCall), and writes
-// what it did into the host's one trace. Timers are simulated or warped,
-// pauses recorded, boxes answered unseen, and power-off never reaches the
-// system; the rest goes on to the real function.
+// What the module imports and the host steers: every function here counts
+// its calls, can be made to fail (PluginHost::failCall), and writes what it
+// did into the host's one trace. Timers are simulated or warped, pauses
+// recorded, boxes answered unseen, and power-off never reaches the system;
+// the rest goes on to the real function. PassThroughCalls.cpp has the
+// module's other imports.
 
 #include <stdlib.h>
 #include <string.h>
 
 #include <map>
 
-#include "host/ImportPatch.h"
-#include "host/PluginHost.h"
+#include "host/HostCalls.h"
 
 int importSlot(const std::string& function) {
     static std::map<std::string, int> slots;
@@ -24,17 +24,6 @@ int importSlot(const std::string& function) {
 }
 
 namespace {
-
-PluginHost& host() {
-    return *PluginHost::active;
-}
-
-// A replaced import's own slot, looked up once.
-#define NIGHTCAP_FAILS(function)                                  \
-    ([]() {                                                       \
-        static const int slot = importSlot(#function);            \
-        return host().failsNow(slot);                             \
-    }())
 
 void record(TraceEvent::Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL) {
     TraceEvent event = {};
@@ -53,12 +42,6 @@ void recordCall(TraceEvent::Kind kind, const char* function, const char* name = 
     event.caption = name != nullptr ? name : "";
     event.wParam = bytes;
     host().trace.add(event);
-}
-
-template <typename Result>
-Result failWith(DWORD error, Result result) {
-    SetLastError(error);
-    return result;
 }
 
 // --- timers ---
@@ -372,14 +355,9 @@ BOOL WINAPI hostMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
     return MoveFileExA(from, to, flags);
 }
 
-struct Replacement {
-    const char* function;
-    void* replacement;
-};
+}  // namespace
 
-#define NIGHTCAP_REPLACE(function, replacement) {function, reinterpret_cast<void*>(replacement)}
-
-const Replacement Replacements[] = {
+const Replacement SteeredCalls[] = {
     NIGHTCAP_REPLACE("SetTimer", hostSetTimer),
     NIGHTCAP_REPLACE("KillTimer", hostKillTimer),
     NIGHTCAP_REPLACE("Sleep", hostSleep),
@@ -405,11 +383,4 @@ const Replacement Replacements[] = {
     NIGHTCAP_REPLACE("DeleteFileA", hostDeleteFileA),
     NIGHTCAP_REPLACE("MoveFileExA", hostMoveFileExA),
 };
-
-}  // namespace
-
-void replaceModuleImports(HMODULE module) {
-    for (const Replacement& r : Replacements) {
-        patchImport(module, r.function, r.replacement);
-    }
-}
+const size_t SteeredCallCount = sizeof SteeredCalls / sizeof SteeredCalls[0];

@@ -47,6 +47,61 @@ void* patchImport(HMODULE module, const char* functionName, void* replacement) {
     return previous;
 }
 
-bool importsFunction(HMODULE module, const char* functionName) {
-    return forEachImport(module, functionName, [](IMAGE_THUNK_DATA*) {});
+namespace {
+
+const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"};
+
+// The slot of the named export in the module's table of addresses, or NULL.
+DWORD* exportSlot(HMODULE module, const char* functionName) {
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (directory.VirtualAddress == 0) {
+        return NULL;
+    }
+    IMAGE_EXPORT_DIRECTORY* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+    DWORD* names = reinterpret_cast<DWORD*>(base + exports->AddressOfNames);
+    WORD* ordinals = reinterpret_cast<WORD*>(base + exports->AddressOfNameOrdinals);
+    DWORD* functions = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        if (strcmp(reinterpret_cast<const char*>(base + names[i]), functionName) == 0) {
+            return &functions[ordinals[i]];
+        }
+    }
+    return NULL;
+}
+
+void writeSlot(DWORD* slot, DWORD value) {
+    DWORD oldProtection = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &oldProtection);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, oldProtection, &oldProtection);
+}
+
+}  // namespace
+
+// An export's address is kept relative to its module's base; in a 32-bit
+// process the sum wraps, so any address can be named that way.
+ExportRedirect::ExportRedirect(const std::vector<Replacement>& replacements) {
+    for (const char* name : SystemModules) {
+        HMODULE module = GetModuleHandleA(name);
+        if (module == NULL) {
+            continue;
+        }
+        for (const Replacement& r : replacements) {
+            DWORD* slot = exportSlot(module, r.function);
+            if (slot != NULL) {
+                saved.push_back(Saved{slot, *slot});
+                writeSlot(slot, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(r.replacement) -
+                                                   reinterpret_cast<ULONG_PTR>(module)));
+            }
+        }
+    }
+}
+
+ExportRedirect::~ExportRedirect() {
+    for (size_t i = saved.size(); i-- > 0;) {
+        writeSlot(saved[i].slot, saved[i].rva);
+    }
 }

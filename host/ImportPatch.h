@@ -1,12 +1,36 @@
 #pragma once
-// Replaces a function that a loaded module imports, by rewriting the module's
-// import address table, so the host can see and steer the module's calls.
+// Puts the host's own functions in place of those a module imports, so the
+// host can see and steer the module's calls, from its first instruction on.
 
 #include <windows.h>
 
-// Returns the address that was there before, or NULL when the module does not
-// import a function of that name.
+#include <vector>
+
+struct Replacement {
+    const char* function;   // the imported function's name
+    void* replacement;      // the host's function of the same signature
+};
+
+// Rewrites a loaded module's import address table. Returns the address that
+// was there before, or NULL when the module does not import the function.
 void* patchImport(HMODULE module, const char* functionName, void* replacement);
 
-// True when the module imports the function (from any DLL).
-bool importsFunction(HMODULE module, const char* functionName);
+// While it lives, the export tables of the system DLLs that the module
+// imports from (KERNEL32, USER32, ADVAPI32, msvcrt) name the replacements, so
+// that a module loaded meanwhile binds its imports to them: even the calls
+// its start-up code makes inside LoadLibrary reach the host. Other modules
+// bound before keep the real functions. One at a time, on one thread.
+class ExportRedirect {
+public:
+    explicit ExportRedirect(const std::vector<Replacement>& replacements);
+    ~ExportRedirect();
+    ExportRedirect(const ExportRedirect&) = delete;
+    ExportRedirect& operator=(const ExportRedirect&) = delete;
+
+private:
+    struct Saved {
+        DWORD* slot;
+        DWORD rva;
+    };
+    std::vector<Saved> saved;
+};

@@ -1,6 +1,18 @@
 #include "host/PluginHost.h"
 
+#include "host/HostCalls.h"
+
 PluginHost* PluginHost::active = nullptr;
+
+namespace {
+
+std::vector<Replacement> moduleReplacements() {
+    std::vector<Replacement> all(SteeredCalls, SteeredCalls + SteeredCallCount);
+    all.insert(all.end(), PassedCalls, PassedCalls + PassedCallCount);
+    return all;
+}
+
+}  // namespace
 
 PluginHost::PluginHost() {}
 
@@ -22,11 +34,13 @@ std::string PluginHost::besideProgram(const char* fileName) {
 
 bool PluginHost::load(const std::string& dllPath) {
     active = this;
-    moduleHandle = LoadLibraryA(dllPath.c_str());
+    {
+        ExportRedirect redirect(moduleReplacements());
+        moduleHandle = LoadLibraryA(dllPath.c_str());
+    }
     if (moduleHandle == NULL) {
         return false;
     }
-    replaceModuleImports(moduleHandle);
     getDescriptor();
     return descriptorPointer != nullptr;
 }

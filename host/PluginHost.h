@@ -1,10 +1,12 @@
 #pragma once
 // Plays the player's part towards the real plug-in module: loads it with
 // LoadLibrary, calls the export, writes the two handles into the descriptor,
-// calls the entry points in the player's order, and replaces what the module
-// imports (see HostCalls.cpp), so that tests and the bench player can see
-// and steer everything it does: one trace records its messages to the
-// player, posts, timers, pauses, boxes, power requests, heap and file calls.
+// calls the entry points in the player's order, and puts its own functions in
+// place of what the module imports (HostCalls.cpp, PassThroughCalls.cpp),
+// bound as the module loads, so that tests and the bench player can see and
+// steer everything it does, its start-up code included: one trace records
+// its messages to the player, posts, timers, pauses, boxes, power requests,
+// heap and file calls, and any import can be made to fail.
 //
 // Safe by default: timers are simulated (fired by tick()), Sleep only records,
 // message boxes are answered without being shown, and the power-off request is
@@ -30,6 +32,7 @@ public:
     // The plug-in beside the running program, or another build of it.
     static std::string besideProgram(const char* fileName);
 
+    // Faults asked for before load apply to the module's start-up code too.
     bool load(const std::string& dllPath);
     // Writes hostWindow and moduleInstance, as the player does before init.
     void attach(HWND playerWindow);
@@ -125,7 +128,5 @@ private:
     std::vector<CallCount> callCounts;
 };
 
-// The replaced imports, in HostCalls.cpp.
-void replaceModuleImports(HMODULE module);
 // A stable number for an import's name, for PluginHost::failsNow.
 int importSlot(const std::string& function);

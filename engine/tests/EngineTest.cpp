@@ -492,8 +492,35 @@ TEST_F(EngineTest, QuitMidCountdownLeavesNoTimerAndSendsNothing) {
     EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
     EXPECT_EQ(host->liveTimers(), 0);
     EXPECT_EQ(readSettingsBytes(), saved);
-    // A late timer message finds no engine and does nothing.
+    // A late timer message finds no engine: it only kills its timer again.
     host->trace.clear();
     timerProc(NULL, WM_TIMER, host->timers.front().id, 0);
-    EXPECT_EQ(host->trace.lines(), Lines{});
+    EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
+}
+
+// The system does not take back a tick it queued before the timer was
+// killed, and a kill can fail. Either way the ended countdown must not act
+// again, and the next one must start afresh.
+TEST_F(EngineTest, AnEndedCountdownNeverActsAgain) {
+    playing(1000);
+    player.repeat = true;
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, -1, 10);
+    host->failCall("KillTimer");
+    EXPECT_EQ(tick(), (Lines{"killtimer", "post 18 0 0"}));
+    ASSERT_TRUE(armed()) << "the kill was refused: the timer runs on";
+    EXPECT_EQ(tick(), Lines{"killtimer"}) << "no second quit";
+    EXPECT_FALSE(armed());
+    EXPECT_TRUE(takeQuitMessage());
+
+    // A tick queued before the stop of a songs countdown, arriving after it.
+    restartHost();
+    startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 10);
+    PluginHost::Timer ended = host->timers.front();
+    restartFromDialog();
+    host->trace.clear();
+    ended.proc(NULL, WM_TIMER, ended.id, 0);
+    EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
+    // The new countdown's first tick primes its detector: no length is asked.
+    player.positionMs = 1500;
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));
 }

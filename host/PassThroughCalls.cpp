@@ -1,0 +1,88 @@
+// The module's imports that the host does not steer: each goes on to the
+// system, counted, and fails when told to (PluginHost::failCall), with the
+// result and error code the system gives when it fails. So every function the
+// module imports can be made to fail, its start-up code's included. Left out
+// are those that cannot fail (GetLastError, GetCurrentProcess, the critical
+// sections, the C string functions) or never return (abort, _amsg_exit), and
+// the data export _iob.
+
+#include <stdio.h>
+
+#include "host/HostCalls.h"
+
+namespace {
+
+// A replacement that fails with failure and error, else calls the function.
+#define NIGHTCAP_PASS(Result, Convention, function, failure, error, parameters, arguments) \
+    Result Convention pass##function parameters {                                      \
+        if (NIGHTCAP_FAILS(function)) {                                                \
+            return failWith<Result>(error, failure);                                   \
+        }                                                                              \
+        return function arguments;                                                     \
+    }
+
+// The dialog.
+NIGHTCAP_PASS(INT_PTR, WINAPI, DialogBoxParamA, -1, ERROR_NOT_ENOUGH_MEMORY,
+              (HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM parameter),
+              (instance, name, owner, proc, parameter))
+NIGHTCAP_PASS(BOOL, WINAPI, EndDialog, FALSE, ERROR_INVALID_WINDOW_HANDLE, (HWND dialog, INT_PTR result),
+              (dialog, result))
+NIGHTCAP_PASS(HWND, WINAPI, GetDlgItem, NULL, ERROR_CONTROL_ID_NOT_FOUND, (HWND dialog, int id), (dialog, id))
+NIGHTCAP_PASS(UINT, WINAPI, GetDlgItemTextA, 0, ERROR_CONTROL_ID_NOT_FOUND,
+              (HWND dialog, int id, LPSTR text, int size), (dialog, id, text, size))
+NIGHTCAP_PASS(BOOL, WINAPI, SetDlgItemTextA, FALSE, ERROR_CONTROL_ID_NOT_FOUND, (HWND dialog, int id, LPCSTR text),
+              (dialog, id, text))
+NIGHTCAP_PASS(BOOL, WINAPI, SetWindowTextA, FALSE, ERROR_INVALID_WINDOW_HANDLE, (HWND window, LPCSTR text),
+              (window, text))
+NIGHTCAP_PASS(BOOL, WINAPI, EnableWindow, FALSE, ERROR_INVALID_WINDOW_HANDLE, (HWND window, BOOL enable),
+              (window, enable))
+NIGHTCAP_PASS(HMENU, WINAPI, GetSystemMenu, NULL, ERROR_INVALID_WINDOW_HANDLE, (HWND window, BOOL revert),
+              (window, revert))
+NIGHTCAP_PASS(BOOL, WINAPI, AppendMenuA, FALSE, ERROR_INVALID_MENU_HANDLE,
+              (HMENU menu, UINT flags, UINT_PTR id, LPCSTR text), (menu, flags, id, text))
+
+// Texts.
+NIGHTCAP_PASS(int, WINAPI, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION,
+              (UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR wide, int chars),
+              (codePage, flags, text, bytes, wide, chars))
+
+// The runtime's start-up and shut-down.
+NIGHTCAP_PASS(HMODULE, WINAPI, GetModuleHandleA, NULL, ERROR_MOD_NOT_FOUND, (LPCSTR name), (name))
+NIGHTCAP_PASS(HMODULE, WINAPI, LoadLibraryA, NULL, ERROR_MOD_NOT_FOUND, (LPCSTR name), (name))
+NIGHTCAP_PASS(FARPROC, WINAPI, GetProcAddress, NULL, ERROR_PROC_NOT_FOUND, (HMODULE module, LPCSTR name),
+              (module, name))
+NIGHTCAP_PASS(BOOL, WINAPI, FreeLibrary, FALSE, ERROR_INVALID_HANDLE, (HMODULE module), (module))
+NIGHTCAP_PASS(LPVOID, WINAPI, TlsGetValue, NULL, ERROR_INVALID_PARAMETER, (DWORD index), (index))
+NIGHTCAP_PASS(BOOL, WINAPI, VirtualProtect, FALSE, ERROR_INVALID_ADDRESS,
+              (LPVOID address, SIZE_T size, DWORD protection, PDWORD old), (address, size, protection, old))
+NIGHTCAP_PASS(SIZE_T, WINAPI, VirtualQuery, 0, ERROR_INVALID_PARAMETER,
+              (LPCVOID address, PMEMORY_BASIC_INFORMATION info, SIZE_T size), (address, info, size))
+NIGHTCAP_PASS(size_t, __cdecl, fwrite, 0, ERROR_WRITE_FAULT, (const void* data, size_t size, size_t count, FILE* file),
+              (data, size, count, file))
+NIGHTCAP_PASS(int, __cdecl, vfprintf, -1, ERROR_WRITE_FAULT, (FILE * file, const char* format, va_list arguments),
+              (file, format, arguments))
+
+}  // namespace
+
+const Replacement PassedCalls[] = {
+    NIGHTCAP_REPLACE("DialogBoxParamA", passDialogBoxParamA),
+    NIGHTCAP_REPLACE("EndDialog", passEndDialog),
+    NIGHTCAP_REPLACE("GetDlgItem", passGetDlgItem),
+    NIGHTCAP_REPLACE("GetDlgItemTextA", passGetDlgItemTextA),
+    NIGHTCAP_REPLACE("SetDlgItemTextA", passSetDlgItemTextA),
+    NIGHTCAP_REPLACE("SetWindowTextA", passSetWindowTextA),
+    NIGHTCAP_REPLACE("EnableWindow", passEnableWindow),
+    NIGHTCAP_REPLACE("GetSystemMenu", passGetSystemMenu),
+    NIGHTCAP_REPLACE("AppendMenuA", passAppendMenuA),
+    NIGHTCAP_REPLACE("MultiByteToWideChar", passMultiByteToWideChar),
+    NIGHTCAP_REPLACE("GetModuleHandleA", passGetModuleHandleA),
+    NIGHTCAP_REPLACE("LoadLibraryA", passLoadLibraryA),
+    NIGHTCAP_REPLACE("GetProcAddress", passGetProcAddress),
+    NIGHTCAP_REPLACE("FreeLibrary", passFreeLibrary),
+    NIGHTCAP_REPLACE("TlsGetValue", passTlsGetValue),
+    NIGHTCAP_REPLACE("VirtualProtect", passVirtualProtect),
+    NIGHTCAP_REPLACE("VirtualQuery", passVirtualQuery),
+    NIGHTCAP_REPLACE("fwrite", passfwrite),
+    NIGHTCAP_REPLACE("vfprintf", passvfprintf),
+};
+const size_t PassedCallCount = sizeof PassedCalls / sizeof PassedCalls[0];
