@@ -694,6 +694,31 @@ TEST_F(DialogTest, DialogThatCannotBeCreatedDoesNotBlockTheNext) {
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 3, 10));
 }
 
+// Should the system refuse to end the dialog, it stays open and usable, still
+// following the countdown, and once it does close the next one opens.
+TEST_F(DialogTest, ARefusedEndKeepsTheDialogOpenAndUsable) {
+    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 2);
+    player.play();
+    startPlugin();
+    host->failCall("EndDialog");
+    driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), Running);
+        d.tick(TicksPerMinute);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_MINUTES), "1");
+        d.escape();
+    });
+    open();
+    EXPECT_EQ(host->liveTimers(), 1);
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_START_STOP), "stop");
+        d.escape();
+    });
+    open();
+}
+
 struct Reading {
     std::string text;
     int count;
