@@ -63,6 +63,8 @@ public:
     int spareFirings = 100;
     // Steps run by the last run().
     size_t stepsRun() const { return ranSteps; }
+    // Whether the last run() had to end a dialog that stayed open.
+    bool endedTheDialog() const { return ending; }
 
     // --- inside a step: find and look ---
     HWND dialog() const;            // the open dialog (class #32770 owned by the player), or NULL

@@ -280,28 +280,34 @@ void __cdecl hostFree(void* block) {
 }
 
 // --- files ---
+// Recorded once done, so that whoever follows the trace sees the call's
+// effect on the disk: the save's crash-consistency probe stops there.
+
+template <typename Result>
+Result fileCall(const char* function, const char* name, Result result, size_t bytes = 0) {
+    DWORD error = GetLastError();
+    recordCall(TraceEvent::File, function, name, bytes);
+    SetLastError(error);
+    return result;
+}
 
 HANDLE WINAPI hostCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                               DWORD disposition, DWORD flags, HANDLE templateFile) {
-    recordCall(TraceEvent::File, "CreateFileA", name);
-    if (NIGHTCAP_FAILS(CreateFileA)) {
-        return failWith(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    }
-    return CreateFileA(name, access, share, security, disposition, flags, templateFile);
+    HANDLE file = NIGHTCAP_FAILS(CreateFileA)
+                      ? failWith(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE)
+                      : CreateFileA(name, access, share, security, disposition, flags, templateFile);
+    return fileCall("CreateFileA", name, file);
 }
 
 BOOL WINAPI hostReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
-    recordCall(TraceEvent::File, "ReadFile");
-    if (NIGHTCAP_FAILS(ReadFile)) {
-        return failWith<BOOL>(ERROR_READ_FAULT, FALSE);
-    }
-    return ReadFile(file, data, size, read, overlapped);
+    BOOL ok = NIGHTCAP_FAILS(ReadFile) ? failWith<BOOL>(ERROR_READ_FAULT, FALSE)
+                                       : ReadFile(file, data, size, read, overlapped);
+    return fileCall("ReadFile", nullptr, ok, size);
 }
 
 // A full disk takes part of a write: up to writeLimitBytes, then a failure
 // if one is asked for, else a success that says how little was written.
 BOOL WINAPI hostWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    recordCall(TraceEvent::File, "WriteFile", nullptr, size);
     bool fails = NIGHTCAP_FAILS(WriteFile);
     int limit = host().writeLimitBytes;
     DWORD allowed = limit >= 0 && static_cast<DWORD>(limit) < size ? static_cast<DWORD>(limit) : size;
@@ -313,46 +319,35 @@ BOOL WINAPI hostWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written
     if (written != nullptr) {
         *written = done;
     }
-    return fails ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : ok;
+    return fileCall("WriteFile", nullptr, fails ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : ok, size);
 }
 
 BOOL WINAPI hostFlushFileBuffers(HANDLE file) {
-    recordCall(TraceEvent::File, "FlushFileBuffers");
-    if (NIGHTCAP_FAILS(FlushFileBuffers)) {
-        return failWith<BOOL>(ERROR_DISK_FULL, FALSE);
-    }
-    return FlushFileBuffers(file);
+    BOOL ok = NIGHTCAP_FAILS(FlushFileBuffers) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : FlushFileBuffers(file);
+    return fileCall("FlushFileBuffers", nullptr, ok);
 }
 
 // An error at closing still closes the handle.
 BOOL WINAPI hostCloseHandle(HANDLE handle) {
-    recordCall(TraceEvent::File, "CloseHandle");
     BOOL closed = CloseHandle(handle);
-    return NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed;
+    return fileCall("CloseHandle", nullptr,
+                    NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed);
 }
 
 DWORD WINAPI hostGetFileAttributesA(LPCSTR name) {
-    recordCall(TraceEvent::File, "GetFileAttributesA", name);
-    if (NIGHTCAP_FAILS(GetFileAttributesA)) {
-        return failWith<DWORD>(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES);
-    }
-    return GetFileAttributesA(name);
+    DWORD attributes = NIGHTCAP_FAILS(GetFileAttributesA) ? failWith<DWORD>(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES)
+                                                          : GetFileAttributesA(name);
+    return fileCall("GetFileAttributesA", name, attributes);
 }
 
 BOOL WINAPI hostDeleteFileA(LPCSTR name) {
-    recordCall(TraceEvent::File, "DeleteFileA", name);
-    if (NIGHTCAP_FAILS(DeleteFileA)) {
-        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
-    }
-    return DeleteFileA(name);
+    BOOL ok = NIGHTCAP_FAILS(DeleteFileA) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE) : DeleteFileA(name);
+    return fileCall("DeleteFileA", name, ok);
 }
 
 BOOL WINAPI hostMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
-    recordCall(TraceEvent::File, "MoveFileExA", to);
-    if (NIGHTCAP_FAILS(MoveFileExA)) {
-        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
-    }
-    return MoveFileExA(from, to, flags);
+    BOOL ok = NIGHTCAP_FAILS(MoveFileExA) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE) : MoveFileExA(from, to, flags);
+    return fileCall("MoveFileExA", to, ok);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 namespace {
 
+// Visits the import slots of the named function, or of every function when
+// functionName is NULL (visit then also gets the name).
 template <typename Visit>
 bool forEachImport(HMODULE module, const char* functionName, Visit visit) {
     BYTE* base = reinterpret_cast<BYTE*>(module);
@@ -24,8 +26,9 @@ bool forEachImport(HMODULE module, const char* functionName, Visit visit) {
                 continue;
             }
             IMAGE_IMPORT_BY_NAME* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), functionName) == 0) {
-                visit(slots);
+            const char* name = reinterpret_cast<const char*>(byName->Name);
+            if (functionName == NULL || strcmp(name, functionName) == 0) {
+                visit(slots, name);
                 found = true;
             }
         }
@@ -37,7 +40,7 @@ bool forEachImport(HMODULE module, const char* functionName, Visit visit) {
 
 void* patchImport(HMODULE module, const char* functionName, void* replacement) {
     void* previous = NULL;
-    forEachImport(module, functionName, [&](IMAGE_THUNK_DATA* slot) {
+    forEachImport(module, functionName, [&](IMAGE_THUNK_DATA* slot, const char*) {
         DWORD oldProtection = 0;
         VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &oldProtection);
         previous = reinterpret_cast<void*>(slot->u1.Function);
@@ -45,6 +48,12 @@ void* patchImport(HMODULE module, const char* functionName, void* replacement) {
         VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, oldProtection, &oldProtection);
     });
     return previous;
+}
+
+std::vector<std::string> importedFunctions(HMODULE module) {
+    std::vector<std::string> names;
+    forEachImport(module, NULL, [&](IMAGE_THUNK_DATA*, const char* name) { names.push_back(name); });
+    return names;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 struct Replacement {
@@ -14,6 +15,9 @@ struct Replacement {
 // Rewrites a loaded module's import address table. Returns the address that
 // was there before, or NULL when the module does not import the function.
 void* patchImport(HMODULE module, const char* functionName, void* replacement);
+
+// The names of the functions a loaded module imports, in table order.
+std::vector<std::string> importedFunctions(HMODULE module);
 
 // While it lives, the export tables of the system DLLs that the module
 // imports from (KERNEL32, USER32, ADVAPI32, msvcrt) name the replacements, so

@@ -1,0 +1,393 @@
+#include "host/faults/FaultRun.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "dialog/resource.h"
+#include "host/DialogDriver.h"
+#include "host/PlayerModel.h"
+#include "host/PlayerWindow.h"
+#include "host/PluginHost.h"
+#include "settings/Settings.h"
+
+const char* const ScenarioNames[] = {"songs", "wait-quit", "fade-halt", "stop-dialog", "restart", "quit-mid", "idle-close"};
+const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
+
+namespace {
+
+const int TicksPerMinute = 120;
+// Ticks given to a timer still alive once its countdown has ended: long
+// enough for a countdown of minutes to come round again.
+const int TicksAfterTheEnd = 2 * TicksPerMinute + 10;
+
+// "a, b x3, c": each kind of line once, in order, with how often it came, so
+// that a fade's hundreds of volume steps and pauses stay short.
+std::string joined(const std::vector<std::string>& lines) {
+    std::vector<std::pair<std::string, int>> kinds;
+    for (const std::string& line : lines) {
+        std::string kind = line;
+        if (line.compare(0, 6, "sleep ") == 0) {
+            kind = "sleep";
+        } else if (line.compare(0, 10, "send 1024 ") == 0 && line.size() > 4 &&
+                   line.compare(line.size() - 4, 4, " 122") == 0 && line != "send 1024 -666 122") {
+            kind = "set volume";
+        }
+        std::vector<std::pair<std::string, int>>::iterator found =
+            std::find_if(kinds.begin(), kinds.end(), [&](const std::pair<std::string, int>& k) { return k.first == kind; });
+        if (found == kinds.end()) {
+            kinds.push_back(std::make_pair(kind, 1));
+        } else {
+            ++found->second;
+        }
+    }
+    std::string all;
+    for (const std::pair<std::string, int>& kind : kinds) {
+        all += (all.empty() ? "" : ", ") + kind.first + (kind.second > 1 ? " x" + std::to_string(kind.second) : "");
+    }
+    return all;
+}
+
+class FaultRun {
+public:
+    FaultRun(const std::string& function, bool everyCall) : folder(newFolder("faults")) {
+        failing = function;
+        every = everyCall;
+    }
+    ~FaultRun() {
+        host.reset();
+        window.reset();
+        removeFolder(folder);
+    }
+
+    void play(const std::string& scenario);
+
+private:
+    // Writes the settings file, loads the module with the fault armed, and
+    // calls pluginInit. False when the module did not come up.
+    bool start(const std::vector<unsigned char>& record);
+    void inDialog(const std::vector<DialogDriver::Step>& steps);
+    void startFromDialog() { inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }}); }
+    // Lets the player play tick by tick until the countdown ends, and a few
+    // ticks more if its timer lives on: those must not act.
+    void playTicks(int limit);
+    bool armed() const { return host->liveTimers() > 0; }
+    // Effects of one tick, the killing of timers left out.
+    std::vector<std::string> tickEffects();
+    // A later pluginConfig must still open the dialog.
+    void reopen();
+    void quit();
+    void report();
+
+    std::string folder;
+    std::string failing;
+    bool every = false;
+    PlayerModel player;
+    std::unique_ptr<PlayerWindow> window;
+    std::unique_ptr<PluginHost> host;
+    std::vector<std::string> facts;
+    std::vector<std::string> broken;
+    std::vector<std::string> stuck;
+    std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
+    bool ended = false;
+};
+
+bool FaultRun::start(const std::vector<unsigned char>& record) {
+    writeFileBytes(folder + "\\gen_nightcap.dat", record);
+    records.insert(record);
+    window.reset(new PlayerWindow(player));
+    host.reset(new PluginHost());
+    host->fakeModuleName = true;
+    host->moduleName = folder + "\\gen_Nightcap.dll";
+    // A save writes a temporary file before moving it over: a whole record
+    // in it, once closed, is one the settings file may hold afterwards.
+    host->trace.onEvent = [this](const TraceEvent& event) {
+        if (event.kind == TraceEvent::File && event.text == "CloseHandle") {
+            std::vector<unsigned char> written = readFileBytes(folder + "\\gen_nightcap.tmp");
+            if (written.size() == SettingsFileSize) {
+                records.insert(written);
+            }
+        }
+    };
+    if (!failing.empty()) {
+        host->failCall(failing, 1, every);
+    }
+    if (!host->load(PluginHost::besideProgram("gen_Nightcap.dll"))) {
+        facts.push_back("the module did not load");
+        return false;
+    }
+    host->attach(window->handle());
+    int result = host->init();
+    if (result != 0) {
+        facts.push_back("pluginInit returned " + std::to_string(result));
+        return false;
+    }
+    return true;
+}
+
+// The scenario's steps, then Esc if the dialog is still open, as a listener
+// would press it: a dialog that even then stays open is stuck, unless the
+// system refused to end it.
+void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
+    DialogDriver driver(window->handle(), host.get());
+    std::vector<std::string> failures;
+    DialogDriver::reportFailure = [&](const std::string& why) { failures.push_back(why); };
+    for (const DialogDriver::Step& step : steps) {
+        driver.then(step);
+    }
+    driver.then([](DialogDriver& d) { d.escape(); });
+    int created = host->callsOf("DialogBoxParamA");
+    int ends = host->callsOf("EndDialog");
+    driver.run([this] { host->config(); });
+    DialogDriver::reportFailure = nullptr;
+    if (driver.endedTheDialog()) {
+        if (host->callsOf("EndDialog") > ends) {
+            facts.push_back("the dialog stayed open: the system refused to end it");
+        } else {
+            stuck.push_back("the dialog did not answer: " + joined(failures));
+        }
+    } else if (driver.stepsRun() == 0) {
+        if (host->callsOf("DialogBoxParamA") > created) {
+            facts.push_back("the dialog could not be shown");
+        } else {
+            stuck.push_back("pluginConfig turned the dialog away");
+        }
+    } else if (driver.stepsRun() < steps.size()) {
+        facts.push_back("the dialog closed after " + std::to_string(driver.stepsRun()) + " of " +
+                        std::to_string(steps.size()) + " steps");
+    } else if (driver.stepsRun() > steps.size()) {
+        facts.push_back("the dialog stayed open until Esc");
+    }
+}
+
+std::vector<std::string> FaultRun::tickEffects() {
+    host->trace.clear();
+    host->tick();
+    std::vector<std::string> effects;
+    for (const std::string& line : host->trace.lines()) {
+        if (line != "killtimer") {
+            effects.push_back(line);
+        }
+    }
+    return effects;
+}
+
+void FaultRun::playTicks(int limit) {
+    int afterEnd = 0;
+    for (int tick = 1; armed() && (ended ? afterEnd < TicksAfterTheEnd : tick <= limit); ++tick) {
+        player.advance(500);
+        bool endsNow = false;
+        host->trace.clear();
+        host->tick();
+        std::vector<std::string> effects;
+        for (const std::string& line : host->trace.lines()) {
+            endsNow = endsNow || line == "killtimer";
+            if (line != "killtimer") {
+                effects.push_back(line);
+            }
+        }
+        if (ended) {
+            ++afterEnd;
+            if (!effects.empty()) {
+                broken.push_back("an ended countdown acted on tick " + std::to_string(tick) + ": " + joined(effects));
+                return;
+            }
+        } else if (endsNow && !effects.empty()) {
+            // A tick that only kills its timer is an orphan's: the end acts.
+            ended = true;
+            facts.push_back("the countdown ended on tick " + std::to_string(tick) + ": " + joined(effects));
+        }
+    }
+    if (!ended) {
+        facts.push_back(armed() ? "the countdown did not end" : "no countdown ran");
+    }
+}
+
+void FaultRun::reopen() {
+    inDialog({[](DialogDriver& d) { d.escape(); }});
+}
+
+void FaultRun::quit() {
+    host->trace.clear();
+    host->quit();
+    // A timer that outlives pluginQuit must do nothing but end itself.
+    for (int i = 0; i < TicksAfterTheEnd && armed(); ++i) {
+        std::vector<std::string> effects = tickEffects();
+        if (!effects.empty()) {
+            broken.push_back("a timer ran after quit: " + joined(effects));
+        }
+    }
+    if (armed()) {
+        facts.push_back("a timer could not be killed at quit");
+    }
+    host->unload();
+}
+
+void FaultRun::report() {
+    std::vector<unsigned char> file = readFileBytes(folder + "\\gen_nightcap.dat");
+    if (records.count(file) == 0) {
+        broken.push_back("the settings file holds " + std::to_string(file.size()) + " bytes of no whole record");
+    }
+    if (GetFileAttributesA((folder + "\\gen_nightcap.tmp").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        facts.push_back("a temporary settings file was left behind");
+    }
+    for (const std::string& fact : facts) {
+        printf("fact: %s\n", fact.c_str());
+    }
+    for (const std::string& line : broken) {
+        printf("broken: %s\n", line.c_str());
+    }
+    for (const std::string& line : stuck) {
+        printf("stuck: %s\n", line.c_str());
+    }
+    fflush(stdout);
+}
+
+void FaultRun::play(const std::string& scenario) {
+    player.play();
+    player.repeat = true;
+    bool up = false;
+    if (scenario == "songs") {
+        player.seek(240000);  // the first track ends within ten ticks
+        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        if (up) {
+            startFromDialog();
+            playTicks(40);
+        }
+    } else if (scenario == "wait-quit") {
+        player.seek(183000);  // ends three seconds after the minute
+        up = start(settingsRecord(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
+        if (up) {
+            startFromDialog();
+            playTicks(TicksPerMinute + 20);
+            MSG quitMessage;
+            facts.push_back(PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) ? "the player was told to quit"
+                                                                                         : "no quit reached the player");
+        }
+    } else if (scenario == "fade-halt") {
+        player.volume = 40;
+        up = start(settingsRecord(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
+        if (up) {
+            startFromDialog();
+            playTicks(TicksPerMinute + 5);
+            facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
+        }
+    } else if (scenario == "stop-dialog") {
+        up = start(settingsRecord(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
+        if (up) {
+            startFromDialog();
+            std::string shown;
+            inDialog({[](DialogDriver& d) { d.tick(TicksPerMinute + 1); },
+                      [&](DialogDriver& d) {
+                          shown = d.text(IDC_START_STOP) + " " + d.text(IDC_MINUTES);
+                          d.escape();
+                      }});
+            facts.push_back("the open dialog showed \"" + shown + "\" after the end");
+        }
+    } else if (scenario == "restart") {
+        player.seek(100000);
+        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        if (up) {
+            startFromDialog();
+            playTicks(10);
+            inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); },
+                      [](DialogDriver& d) { d.click(IDC_START_STOP); }});
+            player.seek(240000);
+            playTicks(40);
+        }
+    } else if (scenario == "quit-mid") {
+        up = start(settingsRecord(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
+        if (up) {
+            startFromDialog();
+            playTicks(100);
+        }
+    } else if (scenario == "idle-close") {
+        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
+        if (up) {
+            inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
+            std::string shown;
+            inDialog({[&](DialogDriver& d) {
+                shown = d.text(IDC_SONGS);
+                d.escape();
+            }});
+            facts.push_back("reopened, the dialog showed " + shown + " songs");
+        }
+    } else {
+        printf("crash: no scenario %s\n", scenario.c_str());
+        return;
+    }
+    if (up) {
+        if (scenario != "quit-mid") {
+            reopen();
+        }
+        quit();
+    }
+    report();
+}
+
+}  // namespace
+
+void runScenario(const std::string& scenario, const std::string& function, bool everyCall) {
+    FaultRun run(function, everyCall);
+    run.play(scenario);
+}
+
+std::string newFolder(const char* purpose) {
+    static int counter = 0;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%snightcap-%s-%lu-%d", temp, purpose, GetCurrentProcessId(), ++counter);
+    removeFolder(name);
+    CreateDirectoryA(name, NULL);
+    return name;
+}
+
+void removeFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string path = folder + "\\" + found.cFileName;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::vector<unsigned char> readFileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file != nullptr) {
+        int c;
+        while ((c = fgetc(file)) != EOF) {
+            bytes.push_back(static_cast<unsigned char>(c));
+        }
+        fclose(file);
+    }
+    return bytes;
+}
+
+void writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file != nullptr) {
+        fwrite(bytes.data(), 1, bytes.size(), file);
+        fclose(file);
+    }
+}
+
+std::vector<unsigned char> settingsRecord(int countMode, int stopMethod, int finalAction, int songs, int minutes) {
+    std::vector<unsigned char> bytes;
+    for (int value : {countMode, stopMethod, finalAction, songs, minutes}) {
+        unsigned int bits = static_cast<unsigned int>(value);
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<unsigned char>(bits >> shift));
+        }
+    }
+    return bytes;
+}
