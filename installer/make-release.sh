@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes the release files from a built module: the installer and the zip.
+#   make-release.sh MODULE VERSION VERSION_FULL OUTDIR
+# The same module and sources always give the same bytes: every file is
+# dated SOURCE_DATE_EPOCH (by default the last commit's time), zipped in a
+# fixed order without extra fields, in UTC.
+set -euo pipefail
+module=$1 version=$2 versionFull=$3 out=$4
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+export TZ=UTC LC_ALL=C
+# No commit to date it from (a source tarball): 2026-01-01.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+export SOURCE_DATE_EPOCH=$epoch
+
+stage=$out/stage
+rm -rf "$stage"
+mkdir -p "$stage"
+cp "$module" "$stage/gen_Nightcap.dll"
+# Text for Notepad: CRLF line ends.
+sed 's/$/\r/' "$here/readme.txt" >"$stage/readme.txt"
+sed 's/$/\r/' "$root/LICENSE" >"$stage/license.txt"
+chmod 644 "$stage"/*
+touch -d "@$epoch" "$stage"/*
+
+setup=$out/Nightcap-$version-setup.exe
+makensis -V2 -NOCD -DVERSION="$version" -DVERSION_FULL="$versionFull" -DSTAGE="$stage" \
+  -DOUTFILE="$setup" "$here/Nightcap.nsi" >"$out/makensis.log" || { cat "$out/makensis.log" >&2; exit 1; }
+
+zip=$out/Nightcap-$version.zip
+rm -f "$zip"
+(cd "$stage" && zip -q -X -D "$zip" gen_Nightcap.dll readme.txt license.txt)

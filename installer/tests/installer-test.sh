@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# The installer and its uninstaller as a listener's Windows runs them, in
+# throw-away Wine prefixes: a copy of the build's (32-bit) one for the life
+# of an installation, and a 64-bit one for the player's 64-bit uninstall
+# entry. The player is the bench player, copied into a folder as winamp.exe.
+#   installer-test.sh SETUP BENCH_PLAYER MODULE
+set -u
+setup=$1 bench=$2 module=$3
+build=${NIGHTCAP_BUILD:?NIGHTCAP_BUILD must name the build folder}
+. "$(dirname "$0")/../../script/lib/wine-env.sh"
+template=$WINEPREFIX
+mkdir -p "$build/installer/tests"
+work=$(mktemp -d "$build/installer/tests/run.XXXXXX")
+prefixes=()
+finish() {
+  local prefix
+  for prefix in "${prefixes[@]}"; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1
+  done
+  rm -rf "$work"
+}
+trap finish EXIT
+
+passed=0 failed=0 caseFailed=0
+fail() { echo "FAIL ($case): $*"; caseFailed=1; }
+begin() { case=$1; caseFailed=0; }
+end() { if [ $caseFailed -eq 0 ]; then passed=$((passed + 1)); echo "ok: $case"; else failed=$((failed + 1)); fi; }
+
+use_prefix() {
+  export WINEPREFIX=$1
+  prefixes+=("$1")
+  drive=$WINEPREFIX/drive_c
+}
+# Windows path -> the file in the prefix (C: only).
+unix() { local p=${1#C:\\}; echo "$drive/${p//\\//}"; }
+run() { wine "$@" </dev/null >>"$work/wine.log" 2>&1; }
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+entry() { wine reg query "$key\\Nightcap" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+# A folder's files with their checksums, one a line, for before and after.
+listing() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0r md5sum; find . -type d | sort); }
+make_player() { mkdir -p "$(unix "$1")" && cp "$bench" "$(unix "$1")/winamp.exe"; }
+
+# --- 32-bit prefix: a whole installation, beginning to end -------------------
+use_prefix "$work/prefix32"
+cp -a "$template" "$WINEPREFIX"
+player='C:\Music Players\Winamp'
+make_player "$player"
+plugins=$(unix "$player")/Plugins
+run reg add "$key\\Winamp" /v UninstallString /d "\"$player\\UninstWA.exe\"" /f
+before=$(listing "$(unix "$player")")
+
+begin "a folder without winamp.exe is refused"
+# Wine quotes an argument with spaces, and /D= must not be quoted.
+mkdir -p "$drive/NotAPlayer"
+run "$setup" /S '/D=C:\NotAPlayer'
+status=$?
+[ $status -ne 0 ] || fail "the installer exited 0"
+[ -z "$(ls -A "$drive/NotAPlayer")" ] || fail "it wrote into the folder: $(ls -A "$drive/NotAPlayer")"
+[ -z "$(entry DisplayName)" ] || fail "it wrote its Add/Remove Programs entry"
+end
+
+begin "a silent install finds the player through its uninstall entry"
+run "$setup" /S
+status=$?
+[ $status -eq 0 ] || fail "the installer exited $status"
+cmp -s "$module" "$plugins/gen_Nightcap.dll" || fail "Plugins does not hold this build's module"
+[ -f "$(unix "$player")/Uninstall Nightcap.exe" ] || fail "no uninstaller in the player's folder"
+[ "$(entry DisplayVersion)" = 2.0 ] || fail "DisplayVersion: '$(entry DisplayVersion)'"
+[ "$(entry Publisher)" = "The Nightcap project" ] || fail "Publisher: '$(entry Publisher)'"
+[[ $(entry DisplayName) == Nightcap* ]] || fail "DisplayName: '$(entry DisplayName)'"
+size=$(( $(entry EstimatedSize) ))
+(( size >= 25 && size < 1024 )) || fail "EstimatedSize: $size KB"
+[ "$(entry UninstallString)" = "\"$player\\Uninstall Nightcap.exe\"" ] || fail "UninstallString: '$(entry UninstallString)'"
+end
+
+begin "the player loads the installed module and opens its dialog"
+wine "$player\\winamp.exe" --script --simulated --plugin "$player\\Plugins\\gen_Nightcap.dll" --limit 60 \
+  </dev/null >"$work/session.log" 2>&1
+status=$?
+[ $status -eq 0 ] || fail "the scripted session exited $status: $(tail -n 5 "$work/session.log")"
+grep -qF "from $player\\Plugins\\gen_Nightcap.dll" "$work/session.log" || fail "it did not load the installed copy"
+grep -qF "you: press \"start now\"" "$work/session.log" || fail "the dialog was not used"
+[ -f "$plugins/gen_nightcap.dat" ] || fail "no settings were saved beside the installed module"
+end
+settings=$(md5sum <"$plugins/gen_nightcap.dat" 2>/dev/null)
+
+begin "a reinstall over it works and keeps the settings"
+echo stale >"$plugins/gen_Nightcap.dll"
+run "$setup" /S
+status=$?
+[ $status -eq 0 ] || fail "the installer exited $status"
+cmp -s "$module" "$plugins/gen_Nightcap.dll" || fail "the module was not replaced"
+[ "$(md5sum <"$plugins/gen_nightcap.dat")" = "$settings" ] || fail "the settings file changed"
+end
+
+begin "a silent install fails while the player has the module loaded"
+cp "$module" "$work/module.copy"
+wine "$player\\winamp.exe" --plugin "$player\\Plugins\\gen_Nightcap.dll" </dev/null >"$work/running.log" 2>&1 &
+playerPid=$!
+for _ in $(seq 100); do
+  grep -q "pluginInit" "$work/running.log" && break
+  sleep 0.2
+done
+if grep -q "pluginInit: ready" "$work/running.log"; then
+  run "$setup" /S
+  status=$?
+  [ $status -ne 0 ] || fail "the installer exited 0"
+  cmp -s "$work/module.copy" "$plugins/gen_Nightcap.dll" || fail "the loaded module was changed"
+else
+  fail "the player did not start: $(cat "$work/running.log")"
+fi
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+wait $playerPid 2>/dev/null
+end
+
+begin "the uninstaller leaves the folder as it was, but for the settings"
+# It runs on from a copy in the temporary folder, so that it can delete
+# itself: wait for the whole prefix.
+run "$(unix "$player")/Uninstall Nightcap.exe" /S
+wineserver -w
+after=$(listing "$(unix "$player")")
+wanted=$(printf '%s  ./Plugins/gen_nightcap.dat\n%s\n%s\n' "${settings%% *}" "$before" ./Plugins | sort)
+[ "$(printf '%s\n' "$after" | sort)" = "$wanted" ] || fail "the folder differs: $(diff <(printf '%s\n' "$wanted") <(printf '%s\n' "$after" | sort) | grep '^[<>]')"
+[ -z "$(entry DisplayName)" ] || fail "the Add/Remove Programs entry is still there"
+end
+
+# --- 64-bit prefix: the player named in the 64-bit view, then per user --------
+# A 64-bit prefix takes half a minute to make: one is made per build folder,
+# and copied.
+template64=$build/installer/tests/wineprefix64
+export WINEARCH=win64
+if [ ! -f "$template64/.nightcap-ready" ]; then
+  rm -rf "$template64"
+  mkdir -p "$template64"
+  WINEPREFIX=$template64 wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$template64 wineserver -w
+  touch "$template64/.nightcap-ready"
+fi
+use_prefix "$work/prefix64"
+cp -a "$template64" "$WINEPREFIX"
+
+begin "on 64-bit Windows, the entry in the 64-bit view is found"
+# A stale 32-bit entry names a folder that is gone; the 64-bit one, unquoted,
+# names the player.
+player='C:\Apps\Winamp 64'
+make_player "$player"
+run reg add "$key\\Winamp" /v UninstallString /d 'C:\Gone\UninstWA.exe' /f /reg:32
+run reg add "$key\\Winamp" /v UninstallString /d "$player\\UninstWA.exe" /f /reg:64
+run "$setup" /S
+status=$?
+[ $status -eq 0 ] || fail "the installer exited $status"
+cmp -s "$module" "$(unix "$player")/Plugins/gen_Nightcap.dll" || fail "the module is not in $player\\Plugins"
+end
+
+begin "without an uninstall entry, the player's per-user key is found"
+run reg delete "$key\\Winamp" /f /reg:32
+run reg delete "$key\\Winamp" /f /reg:64
+player='C:\Apps\Winamp per user'
+make_player "$player"
+run reg add 'HKCU\Software\Winamp' /ve /d "$player" /f
+run "$setup" /S
+status=$?
+[ $status -eq 0 ] || fail "the installer exited $status"
+cmp -s "$module" "$(unix "$player")/Plugins/gen_Nightcap.dll" || fail "the module is not in $player\\Plugins"
+end
+
+[ $failed -eq 0 ] || { echo "wine's last words:"; tail -n 20 "$work/wine.log"; }
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
