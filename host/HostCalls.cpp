@@ -26,21 +26,13 @@ int importSlot(const std::string& function) {
 namespace {
 
 void record(TraceEvent::Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL) {
-    TraceEvent event = {};
-    event.kind = kind;
-    event.message = message;
-    event.wParam = wParam;
-    event.lParam = lParam;
-    event.window = window;
-    host().trace.add(event);
+    host().trace.add(TraceEvent::of(kind, message, wParam, lParam, window));
 }
 
 void recordCall(TraceEvent::Kind kind, const char* function, const char* name = nullptr, size_t bytes = 0) {
-    TraceEvent event = {};
-    event.kind = kind;
+    TraceEvent event = TraceEvent::of(kind, 0, bytes);
     event.text = function;
     event.caption = name != nullptr ? name : "";
-    event.wParam = bytes;
     host().trace.add(event);
 }
 
@@ -123,14 +115,7 @@ LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
         result = SendMessageA(window, message, wParam, lParam);
     }
     if (toPlayer) {
-        TraceEvent event = {};
-        event.kind = TraceEvent::Send;
-        event.message = message;
-        event.wParam = wParam;
-        event.lParam = lParam;
-        event.result = result;
-        event.window = window;
-        host().trace.add(event);
+        host().trace.add(TraceEvent::of(TraceEvent::Send, message, wParam, lParam, window, result));
     }
     return result;
 }
@@ -144,10 +129,7 @@ BOOL WINAPI hostPostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int showBox(HWND owner, const std::string& text, const std::string& caption, UINT type, bool wide) {
-    TraceEvent event = {};
-    event.kind = TraceEvent::MessageBox;
-    event.message = type;
-    event.window = owner;
+    TraceEvent event = TraceEvent::of(TraceEvent::MessageBox, type, 0, 0, owner);
     event.text = text;
     event.caption = caption;
     event.wide = wide;

@@ -22,6 +22,19 @@ struct TraceEvent {
     bool wide;           // MessageBox: shown by the wide-character function
 
     bool isResource() const { return kind == Heap || kind == File; }
+
+    // An event of that kind with these fields, the others empty.
+    static TraceEvent of(Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL,
+                         LRESULT result = 0) {
+        TraceEvent event = {};
+        event.kind = kind;
+        event.message = message;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        event.window = window;
+        event.result = result;
+        return event;
+    }
 };
 
 class Trace {
