@@ -126,9 +126,8 @@ int main(int argc, char** argv) {
     BenchPlayer player(options);
     std::unique_ptr<BenchSession> session;
     if (scripted) {
-        char clockText[32];
-        snprintf(clockText, sizeof clockText, options.simulated ? "simulated clock" : "speed x%g", options.speed);
-        printf("Scripted session: %s, %s.\n", BenchSession::describe(scenario).c_str(), clockText);
+        printf("Scripted session: %s, %s.\n", BenchSession::describe(scenario).c_str(),
+               BenchClock::describe(options.simulated, options.speed).c_str());
         fflush(stdout);
         session.reset(new BenchSession(player, scenario));
     }
