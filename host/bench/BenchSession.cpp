@@ -28,11 +28,14 @@ std::string plural(int count, const char* one, const char* many) {
 
 BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player(player), scenario(chosen) {
     player.onHeartbeat = [this]() { step(); };
+    outerReport = DialogDriver::reportFailure;
+    DialogDriver::reportFailure = [this](const std::string& why) { fail(why); };
     stageStartMs = player.realMs();
 }
 
 BenchSession::~BenchSession() {
     player.onHeartbeat = nullptr;
+    DialogDriver::reportFailure = outerReport;
 }
 
 std::string BenchSession::describe(const Scenario& s) {
@@ -86,7 +89,7 @@ void BenchSession::step() {
     long long inStage = player.realMs() - stageStartMs;
     const BenchPlayer::Facts& facts = player.facts;
     HWND dialog = player.pluginDialog();
-    int ticks = player.host.ticksDelivered - facts.tickAtArming;
+    int ticks = player.countdownTicks();
     bool countdownOver = facts.armed > 0 && !player.countdownArmed();
 
     if (stage < Ending && player.realMs() > scenario.limitRealMs) {
@@ -102,13 +105,16 @@ void BenchSession::step() {
             player.play();
         } else if (stageBeats > 3 && settled()) {
             shoot(scenario.idleShot);
+            queueFillAndStart();
             player.openPluginConfig();
             enter(OpeningDialog);
         }
         return;
     case OpeningDialog:
-        if (dialog != NULL && IsWindowVisible(dialog)) {
-            fillAndStart(dialog);
+        if (dialog != NULL) {
+            if (!driver->playNextStep() && stage == OpeningDialog) {
+                enter(Arming);
+            }
         } else if (inStage > DialogWaitMs) {
             fail("the plug-in showed no dialog");
         }
@@ -139,7 +145,7 @@ void BenchSession::step() {
         return;
     }
     case Reopening:
-        if (dialog != NULL && IsWindowVisible(dialog)) {
+        if (dialog != NULL) {
             if (settled()) {
                 shoot(scenario.countdownShot);
                 enter(Watching);
@@ -163,10 +169,9 @@ void BenchSession::step() {
             return;
         }
         shoot(scenario.endShot);
-        if (dialog != NULL) {
+        if (dialog != NULL && driver) {
             player.log.note("you: Esc (closes the dialog)");
-            PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
-            PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
+            driver->escape();
         }
         enter(Closing);
         return;
@@ -184,47 +189,23 @@ void BenchSession::step() {
     }
 }
 
-void BenchSession::fillAndStart(HWND dialog) {
-    // Two beats: what is typed is posted and must reach the field first.
-    if (!filled) {
-        filled = true;
+// Two steps, played one a beat once the dialog shows: what is typed is
+// posted and must reach the field before "start now" reads it.
+void BenchSession::queueFillAndStart() {
+    driver.reset(new DialogDriver(player.window(), &player.host));
+    driver->then([this](DialogDriver& d) {
         player.log.note("you: " + describe(scenario));
-        click(dialog, scenario.countMode == 2 ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
-        type(dialog, scenario.countMode == 2 ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
+        d.click(scenario.countMode == 2 ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
+        d.type(scenario.countMode == 2 ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
         if (scenario.countMode == 2) {
-            click(dialog, IDC_WAIT_SONG_END + scenario.stopMethod - 1);
+            d.click(IDC_WAIT_SONG_END + scenario.stopMethod - 1);
         }
-        click(dialog, IDC_STOP_PLAYING + scenario.finalAction - 1);
-    } else {
+        d.click(IDC_STOP_PLAYING + scenario.finalAction - 1);
+    });
+    driver->then([this](DialogDriver& d) {
         player.log.note("you: press \"start now\"");
-        click(dialog, IDC_START_STOP);
-        enter(Arming);
-    }
-}
-
-bool BenchSession::click(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    // A user cannot click a greyed control (and the system's button code
-    // can hang on a greyed automatic radio button).
-    if (button == NULL || !IsWindowEnabled(button)) {
-        fail("control " + std::to_string(id) + " of the dialog is missing or greyed");
-        return false;
-    }
-    SendMessageA(button, BM_CLICK, 0, 0);
-    return true;
-}
-
-void BenchSession::type(HWND dialog, int id, const std::string& chars) {
-    HWND field = GetDlgItem(dialog, id);
-    if (field == NULL || !IsWindowEnabled(field)) {
-        fail("field " + std::to_string(id) + " of the dialog is missing or greyed");
-        return;
-    }
-    // Focused as Tab focuses it, which selects its text; the keys replace it.
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
-    for (char c : chars) {
-        PostMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1);
-    }
+        d.click(IDC_START_STOP);
+    });
 }
 
 void BenchSession::skipAhead() {
@@ -233,7 +214,7 @@ void BenchSession::skipAhead() {
     }
     // Counting minutes, the music matters only once the minutes are spent
     // and the plug-in waits for the song to end.
-    int ticks = player.host.ticksDelivered - player.facts.tickAtArming;
+    int ticks = player.countdownTicks();
     if (scenario.countMode == 2 && (scenario.stopMethod != 1 || ticks <= TicksPerMinute * scenario.count)) {
         return;
     }
@@ -284,7 +265,7 @@ std::string BenchSession::outcome() const {
     } else {
         text += "the countdown ended without a final action";
     }
-    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.host.ticksDelivered - f.tickAtArming;
+    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.countdownTicks();
     text += " on tick " + std::to_string(ticks) + " of the countdown (" +
             BenchLog::formatTime(static_cast<long long>(ticks) * TickIntervalMs) + " of play), after " +
             plural(f.trackChangesWhileArmed, "track change", "track changes") + ". " +
