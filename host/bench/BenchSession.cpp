@@ -24,6 +24,33 @@ std::string plural(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 || count == -1 ? one : many);
 }
 
+// A choice of the dialog: its button and what it does, in words.
+struct Choice {
+    int value;
+    int button;
+    const char* words;
+};
+const Choice StopMethods[] = {
+    {StopMethod::WaitForSongEnd, IDC_WAIT_SONG_END, "wait until the song completes"},
+    {StopMethod::ShadeOut, IDC_FADE_OUT, "shade out and stop the song"},
+    {StopMethod::StopNow, IDC_STOP_NOW, "directly stop the song"},
+};
+const Choice FinalActions[] = {
+    {FinalAction::StopPlaying, IDC_STOP_PLAYING, "stop playing"},
+    {FinalAction::QuitPlayer, IDC_QUIT_PLAYER, "quit the player"},
+    {FinalAction::HaltComputer, IDC_HALT_COMPUTER, "halt the computer"},
+};
+
+// The choice of that value; a value outside the list has no button and "?" for words.
+Choice choiceOf(const Choice (&choices)[3], int value) {
+    for (const Choice& choice : choices) {
+        if (choice.value == value) {
+            return choice;
+        }
+    }
+    return Choice{value, 0, "?"};
+}
+
 }  // namespace
 
 BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player(player), scenario(chosen) {
@@ -39,13 +66,12 @@ BenchSession::~BenchSession() {
 }
 
 std::string BenchSession::describe(const Scenario& s) {
-    std::string text = "count down " + (s.countMode == 2 ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
-    if (s.countMode == 2) {
-        const char* methods[] = {"wait until the song completes", "shade out and stop the song", "directly stop the song"};
-        text += std::string(", then ") + (s.stopMethod >= 1 && s.stopMethod <= 3 ? methods[s.stopMethod - 1] : "?");
+    bool minutes = s.countMode == CountMode::Minutes;
+    std::string text = "count down " + (minutes ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
+    if (minutes) {
+        text += std::string(", then ") + choiceOf(StopMethods, s.stopMethod).words;
     }
-    const char* actions[] = {"stop playing", "quit the player", "halt the computer"};
-    return text + ", then " + (s.finalAction >= 1 && s.finalAction <= 3 ? actions[s.finalAction - 1] : "?");
+    return text + ", then " + choiceOf(FinalActions, s.finalAction).words;
 }
 
 void BenchSession::enter(Stage next) {
@@ -134,9 +160,10 @@ void BenchSession::step() {
             return;
         }
         skipAhead();
-        int halfway = scenario.countMode == 2 ? TicksPerMinute * scenario.count / 2 : 0;
-        bool pastHalf = scenario.countMode == 2 ? ticks >= halfway
-                                                : facts.trackChangesWhileArmed >= scenario.count / 2 && ticks >= 4;
+        bool minutes = scenario.countMode == CountMode::Minutes;
+        int halfway = minutes ? TicksPerMinute * scenario.count / 2 : 0;
+        bool pastHalf = minutes ? ticks >= halfway
+                                : facts.trackChangesWhileArmed >= scenario.count / 2 && ticks >= 4;
         if (scenario.reopenDialog && !reopened && pastHalf && player.model.positionMs >= 1000) {
             reopened = true;
             player.openPluginConfig();
@@ -195,12 +222,13 @@ void BenchSession::queueFillAndStart() {
     driver.reset(new DialogDriver(player.window(), &player.host));
     driver->then([this](DialogDriver& d) {
         player.log.note("you: " + describe(scenario));
-        d.click(scenario.countMode == 2 ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
-        d.type(scenario.countMode == 2 ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
-        if (scenario.countMode == 2) {
-            d.click(IDC_WAIT_SONG_END + scenario.stopMethod - 1);
+        bool minutes = scenario.countMode == CountMode::Minutes;
+        d.click(minutes ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
+        d.type(minutes ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
+        if (minutes) {
+            d.click(choiceOf(StopMethods, scenario.stopMethod).button);
         }
-        d.click(IDC_STOP_PLAYING + scenario.finalAction - 1);
+        d.click(choiceOf(FinalActions, scenario.finalAction).button);
     });
     driver->then([this](DialogDriver& d) {
         player.log.note("you: press \"start now\"");
@@ -215,7 +243,8 @@ void BenchSession::skipAhead() {
     // Counting minutes, the music matters only once the minutes are spent
     // and the plug-in waits for the song to end.
     int ticks = player.countdownTicks();
-    if (scenario.countMode == 2 && (scenario.stopMethod != 1 || ticks <= TicksPerMinute * scenario.count)) {
+    if (scenario.countMode == CountMode::Minutes &&
+        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * scenario.count)) {
         return;
     }
     const Track* track = player.model.currentTrack();
@@ -235,11 +264,11 @@ bool BenchSession::succeeded() const {
         return false;
     }
     switch (scenario.finalAction) {
-    case 1:
+    case FinalAction::StopPlaying:
         return f.stopCommands > 0 && !f.quitByPlugin && !f.powerOffAsked && f.tickAtFinish > 0;
-    case 2:
+    case FinalAction::QuitPlayer:
         return f.quitByPlugin && !f.powerOffAsked;
-    case 3:
+    case FinalAction::HaltComputer:
         return f.powerOffAsked && f.stopCommands > 0;
     default:
         return false;
@@ -275,7 +304,8 @@ std::string BenchSession::outcome() const {
 
 std::string BenchSession::timing() const {
     const BenchPlayer::Facts& f = player.facts;
-    if (player.options.simulated || scenario.countMode != 2 || scenario.stopMethod != 3 || f.firstStopAtRealMs < 0) {
+    if (player.options.simulated || scenario.countMode != CountMode::Minutes ||
+        scenario.stopMethod != StopMethod::StopNow || f.firstStopAtRealMs < 0) {
         return std::string();
     }
     double measured = static_cast<double>(f.firstStopAtRealMs - f.armedAtRealMs) / 1000.0;

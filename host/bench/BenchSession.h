@@ -19,12 +19,13 @@
 
 #include "host/DialogDriver.h"
 #include "host/bench/BenchPlayer.h"
+#include "settings/Settings.h"
 
 struct Scenario {
-    int countMode = 1;            // 1: songs, 2: minutes
+    int countMode = CountMode::Songs;
     int count = 2;
-    int stopMethod = 1;           // minutes only: 1 wait for the song's end, 2 shade out, 3 stop at once
-    int finalAction = 1;          // 1 stop playing, 2 quit the player, 3 halt the computer
+    int stopMethod = StopMethod::WaitForSongEnd;  // counting minutes only
+    int finalAction = FinalAction::StopPlaying;
     bool reopenDialog = true;     // open the dialog again mid-countdown and keep it open to the end
     bool skipToTrackEnds = true;  // go to a few seconds before each track's end
     std::string idleShot;         // BMP files to write, if any: before the dialog opens...
