@@ -28,14 +28,14 @@ void BenchControls::create(HWND window) {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     titleFont = CreateFontA(-20, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
     bannerFont = CreateFontA(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    struct Spec {
+    struct Control {
         int id;
         const char* className;
         const char* text;
         DWORD style;
     };
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    const Spec specs[] = {
+    const Control all[] = {
         {IdTitle, "STATIC", "", child | SS_LEFTNOWORDWRAP | SS_NOPREFIX},
         {IdState, "STATIC", "", child | SS_LEFTNOWORDWRAP | SS_NOPREFIX},
         {IdPosition, TRACKBAR_CLASSA, "", child | WS_TABSTOP | TBS_HORZ | TBS_NOTICKS},
@@ -59,9 +59,9 @@ void BenchControls::create(HWND window) {
         {IdLog, "LISTBOX", "",
          child | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT},
     };
-    for (const Spec& spec : specs) {
-        HWND made = CreateWindowExA(0, spec.className, spec.text, spec.style, 0, 0, 10, 10, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, NULL);
+    for (const Control& control : all) {
+        HWND made = CreateWindowExA(0, control.className, control.text, control.style, 0, 0, 10, 10, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, NULL);
         SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     SendMessageA(item(IdTitle), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont), FALSE);
