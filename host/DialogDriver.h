@@ -76,7 +76,7 @@ public:
     bool enabled(int id) const;
     int focusedId() const;          // the focused control's id, 0 when none of the dialog's
 
-    // --- inside a step: act ---
+    // --- inside a step (or, with playNextStep, between steps): act ---
     // Clicks a button. A greyed button cannot be clicked: that is a failure.
     void click(int id);
     // Puts the focus into a field as Tab does, which selects its text, and

@@ -60,7 +60,7 @@ std::string BenchLog::describeSend(UINT message, WPARAM wParam, LPARAM lParam, L
     case RepeatQuery:
         return std::string("asked the repeat mode (") + (answer == 0 ? "off" : "on") + ")";
     case SetRepeat:
-        return wParam == 1 ? "switched repeat on" : format("set repeat %lld", static_cast<int>(wParam));
+        return wParam == RepeatOn ? "switched repeat on" : format("set repeat %lld", static_cast<int>(wParam));
     case VolumeMessage:
         if (wParam == VolumeQuery) {
             return format("asked the volume (%lld)", answer);

@@ -13,6 +13,7 @@
 
 #include "host/bench/BenchPlayer.h"
 #include "host/bench/BenchSession.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -39,10 +40,20 @@ const char Usage[] =
     "  --end-shot FILE.bmp    screenshot once the countdown is over\n"
     "  --limit SECONDS        give up after this long (default 180)\n";
 
-int choice(const char* value, const char* const* names, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (strcmp(value, names[i]) == 0) {
-            return i + 1;
+struct Named {
+    const char* name;
+    int value;
+};
+const Named StopMethods[] = {
+    {"wait", StopMethod::WaitForSongEnd}, {"fade", StopMethod::ShadeOut}, {"stop", StopMethod::StopNow}};
+const Named FinalActions[] = {
+    {"stop", FinalAction::StopPlaying}, {"quit", FinalAction::QuitPlayer}, {"halt", FinalAction::HaltComputer}};
+
+// 0 for a name not in the list.
+int choice(const char* value, const Named (&names)[3]) {
+    for (const Named& named : names) {
+        if (strcmp(value, named.name) == 0) {
+            return named.value;
         }
     }
     return 0;
@@ -57,8 +68,6 @@ int main(int argc, char** argv) {
     Scenario scenario;
     bool scripted = false;
     options.ticksPerHeartbeat = 10;
-    const char* const methods[] = {"wait", "fade", "stop"};
-    const char* const actions[] = {"stop", "quit", "halt"};
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -89,12 +98,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--script") {
             scripted = true;
         } else if (arg == "--songs" || arg == "--minutes") {
-            scenario.countMode = arg == "--songs" ? 1 : 2;
+            scenario.countMode = arg == "--songs" ? CountMode::Songs : CountMode::Minutes;
             scenario.count = atoi(value);
         } else if (arg == "--stop-method") {
-            scenario.stopMethod = choice(value, methods, 3);
+            scenario.stopMethod = choice(value, StopMethods);
         } else if (arg == "--final") {
-            scenario.finalAction = choice(value, actions, 3);
+            scenario.finalAction = choice(value, FinalActions);
         } else if (arg == "--no-reopen") {
             scenario.reopenDialog = false;
         } else if (arg == "--no-skip") {
@@ -126,9 +135,8 @@ int main(int argc, char** argv) {
     BenchPlayer player(options);
     std::unique_ptr<BenchSession> session;
     if (scripted) {
-        char clockText[32];
-        snprintf(clockText, sizeof clockText, options.simulated ? "simulated clock" : "speed x%g", options.speed);
-        printf("Scripted session: %s, %s.\n", BenchSession::describe(scenario).c_str(), clockText);
+        printf("Scripted session: %s, %s.\n", BenchSession::describe(scenario).c_str(),
+               BenchClock::describe(options.simulated, options.speed).c_str());
         fflush(stdout);
         session.reset(new BenchSession(player, scenario));
     }

@@ -3,12 +3,8 @@
 // own. It loads the plug-in as the player does (export, the two handles,
 // pluginInit; "Nightcap..." in the Plug-ins menu calls pluginConfig; closing
 // calls pluginQuit), answers every player message from a simulated playlist,
-// plays that playlist on its own clock, and shows what the plug-in says to it.
-//
-// Two clocks: real (the position advances with real time, times `speed`; the
-// plug-in's timer and pauses run `speed` times faster) or simulated (every
-// heartbeat the bench plays 500 ms and fires the plug-in's tick itself, in
-// lockstep: fast and deterministic, for tests).
+// plays that playlist on its own clock (BenchClock), and shows what the
+// plug-in says to it (BenchWindow).
 
 #include <windows.h>
 
@@ -18,7 +14,9 @@
 
 #include "host/PlayerModel.h"
 #include "host/PluginHost.h"
+#include "host/bench/BenchClock.h"
 #include "host/bench/BenchLog.h"
+#include "host/bench/BenchWindow.h"
 
 struct BenchOptions {
     std::string pluginPath;        // empty: gen_Nightcap.dll beside the program
@@ -34,10 +32,6 @@ struct BenchOptions {
     bool show = true;              // show the window
 };
 
-// The fastest real clock: the system's timers go no faster than 10 ms, and the
-// plug-in's 500 ms tick must keep pace with the warped player clock.
-const double MaxSpeed = 50.0;
-
 class BenchPlayer {
 public:
     explicit BenchPlayer(const BenchOptions& options);
@@ -52,7 +46,7 @@ public:
     // then pluginQuit, and the plug-in is unloaded.
     void run();
 
-    HWND window() const { return mainWindow; }
+    HWND window() const { return frame.handle(); }
     // The plug-in's dialog on screen (owned by the player window), or NULL.
     HWND pluginDialog() const;
 
@@ -70,12 +64,12 @@ public:
     void setVolume(int volume);
     void close();                  // as the window's close box
 
-    long long clockMs() const { return clock; }
+    long long clockMs() const { return clock.playerMs(); }
 
+    BenchOptions options;
     PlayerModel model;
     PluginHost host;
     BenchLog log;
-    BenchOptions options;
 
     // What happened, for scripts and tests.
     struct Facts {
@@ -99,50 +93,42 @@ public:
     std::function<void()> onHeartbeat;
 
     // Real milliseconds since the bench started.
-    long long realMs() const;
+    long long realMs() const { return clock.realMs(); }
     bool countdownArmed() const { return host.liveTimers() > 0; }
+    // Ticks of the current (or last) countdown so far.
+    int countdownTicks() const { return host.ticksDelivered - facts.tickAtArming; }
 
     // A screen capture of the player window and the plug-in's dialog over it,
     // as a 24-bit BMP file. It reads the screen as it is: repaint() a while
     // before, as the system shows what was painted only some time after.
-    bool saveScreenshot(const std::string& bmpPath);
-    void repaint();
+    bool saveScreenshot(const std::string& bmpPath) { return frame.saveScreenshot(bmpPath); }
+    void repaint() { frame.repaint(); }
+
+    // --- for the window ---
+    // A message to the player window: true, with the player's answer in
+    // result, for the player's own messages.
+    bool answer(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Every 10 ms, from the window's timer.
+    void heartbeat();
+    // Plug-ins > Nightcap...: pluginConfig, which returns when its dialog closes.
+    void showPluginConfig();
+    void usePlaylist(const std::vector<Track>& tracks, const std::string& path);
+    const std::string& pluginDescription() const { return description; }
+    std::string pluginFileName() const;  // the DLL's, without its folder
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void createControls();
-    void layout(int width, int height);
-    void onCommand(int id, int code);
-    void onScroll(HWND control, int code);
-    void heartbeat();
-    void syncClock();
+    // A transport button: logged, pressed on the model at the clock's time.
+    void userDoes(const std::string& what, void (PlayerModel::*button)());
     void afterPlayerChange();
-    void refresh();
-    void setText(int control, const std::string& text);
     void onTraceEvent(const TraceEvent& event);
-    void addLogLine(HWND list, const std::string& line);
-    void showPowerOffBanner();
-    std::string stateLine() const;
-    std::string pluginLine() const;
+    void announcePowerOff();
 
-    HWND mainWindow = NULL;
-    HWND control(int id) const { return GetDlgItem(mainWindow, id); }
-    HFONT titleFont = NULL;
-    HFONT bannerFont = NULL;
-    long long clock = 0;            // the bench clock, in player milliseconds
-    long long startCounter = 0;     // performance counter at start
-    long long counterFrequency = 1;
-    long long lastSyncCounter = 0;
-    double clockRemainder = 0;      // warped time below one millisecond
+    BenchClock clock;
+    BenchWindow frame;
     size_t shownTrack = static_cast<size_t>(-1);
     PlayerModel::State shownState = PlayerModel::Stopped;
-    bool seeking = false;           // the position slider is being dragged
-    bool loopEnded = false;
     bool inHeartbeat = false;
-    int logExtent = 0;              // widest log line, in pixels
-    bool closing = false;
     std::vector<std::string> powerOffSteps;
-    std::string pluginDescription;
-    std::string pluginFile;
+    std::string description;
+    std::string file;
 };

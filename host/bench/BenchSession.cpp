@@ -24,25 +24,54 @@ std::string plural(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 || count == -1 ? one : many);
 }
 
+// A choice of the dialog: its button and what it does, in words.
+struct Choice {
+    int value;
+    int button;
+    const char* words;
+};
+const Choice StopMethods[] = {
+    {StopMethod::WaitForSongEnd, IDC_WAIT_SONG_END, "wait until the song completes"},
+    {StopMethod::ShadeOut, IDC_FADE_OUT, "shade out and stop the song"},
+    {StopMethod::StopNow, IDC_STOP_NOW, "directly stop the song"},
+};
+const Choice FinalActions[] = {
+    {FinalAction::StopPlaying, IDC_STOP_PLAYING, "stop playing"},
+    {FinalAction::QuitPlayer, IDC_QUIT_PLAYER, "quit the player"},
+    {FinalAction::HaltComputer, IDC_HALT_COMPUTER, "halt the computer"},
+};
+
+// The choice of that value; a value outside the list has no button and "?" for words.
+Choice choiceOf(const Choice (&choices)[3], int value) {
+    for (const Choice& choice : choices) {
+        if (choice.value == value) {
+            return choice;
+        }
+    }
+    return Choice{value, 0, "?"};
+}
+
 }  // namespace
 
 BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player(player), scenario(chosen) {
     player.onHeartbeat = [this]() { step(); };
+    outerReport = DialogDriver::reportFailure;
+    DialogDriver::reportFailure = [this](const std::string& why) { fail(why); };
     stageStartMs = player.realMs();
 }
 
 BenchSession::~BenchSession() {
     player.onHeartbeat = nullptr;
+    DialogDriver::reportFailure = outerReport;
 }
 
 std::string BenchSession::describe(const Scenario& s) {
-    std::string text = "count down " + (s.countMode == 2 ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
-    if (s.countMode == 2) {
-        const char* methods[] = {"wait until the song completes", "shade out and stop the song", "directly stop the song"};
-        text += std::string(", then ") + (s.stopMethod >= 1 && s.stopMethod <= 3 ? methods[s.stopMethod - 1] : "?");
+    bool minutes = s.countMode == CountMode::Minutes;
+    std::string text = "count down " + (minutes ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
+    if (minutes) {
+        text += std::string(", then ") + choiceOf(StopMethods, s.stopMethod).words;
     }
-    const char* actions[] = {"stop playing", "quit the player", "halt the computer"};
-    return text + ", then " + (s.finalAction >= 1 && s.finalAction <= 3 ? actions[s.finalAction - 1] : "?");
+    return text + ", then " + choiceOf(FinalActions, s.finalAction).words;
 }
 
 void BenchSession::enter(Stage next) {
@@ -86,7 +115,7 @@ void BenchSession::step() {
     long long inStage = player.realMs() - stageStartMs;
     const BenchPlayer::Facts& facts = player.facts;
     HWND dialog = player.pluginDialog();
-    int ticks = player.host.ticksDelivered - facts.tickAtArming;
+    int ticks = player.countdownTicks();
     bool countdownOver = facts.armed > 0 && !player.countdownArmed();
 
     if (stage < Ending && player.realMs() > scenario.limitRealMs) {
@@ -102,13 +131,16 @@ void BenchSession::step() {
             player.play();
         } else if (stageBeats > 3 && settled()) {
             shoot(scenario.idleShot);
+            queueFillAndStart();
             player.openPluginConfig();
             enter(OpeningDialog);
         }
         return;
     case OpeningDialog:
-        if (dialog != NULL && IsWindowVisible(dialog)) {
-            fillAndStart(dialog);
+        if (dialog != NULL) {
+            if (!driver->playNextStep() && stage == OpeningDialog) {
+                enter(Arming);
+            }
         } else if (inStage > DialogWaitMs) {
             fail("the plug-in showed no dialog");
         }
@@ -128,9 +160,10 @@ void BenchSession::step() {
             return;
         }
         skipAhead();
-        int halfway = scenario.countMode == 2 ? TicksPerMinute * scenario.count / 2 : 0;
-        bool pastHalf = scenario.countMode == 2 ? ticks >= halfway
-                                                : facts.trackChangesWhileArmed >= scenario.count / 2 && ticks >= 4;
+        bool minutes = scenario.countMode == CountMode::Minutes;
+        int halfway = minutes ? TicksPerMinute * scenario.count / 2 : 0;
+        bool pastHalf = minutes ? ticks >= halfway
+                                : facts.trackChangesWhileArmed >= scenario.count / 2 && ticks >= 4;
         if (scenario.reopenDialog && !reopened && pastHalf && player.model.positionMs >= 1000) {
             reopened = true;
             player.openPluginConfig();
@@ -139,7 +172,7 @@ void BenchSession::step() {
         return;
     }
     case Reopening:
-        if (dialog != NULL && IsWindowVisible(dialog)) {
+        if (dialog != NULL) {
             if (settled()) {
                 shoot(scenario.countdownShot);
                 enter(Watching);
@@ -163,10 +196,9 @@ void BenchSession::step() {
             return;
         }
         shoot(scenario.endShot);
-        if (dialog != NULL) {
+        if (dialog != NULL && driver) {
             player.log.note("you: Esc (closes the dialog)");
-            PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
-            PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0000001u));
+            driver->escape();
         }
         enter(Closing);
         return;
@@ -184,47 +216,24 @@ void BenchSession::step() {
     }
 }
 
-void BenchSession::fillAndStart(HWND dialog) {
-    // Two beats: what is typed is posted and must reach the field first.
-    if (!filled) {
-        filled = true;
+// Two steps, played one a beat once the dialog shows: what is typed is
+// posted and must reach the field before "start now" reads it.
+void BenchSession::queueFillAndStart() {
+    driver.reset(new DialogDriver(player.window(), &player.host));
+    driver->then([this](DialogDriver& d) {
         player.log.note("you: " + describe(scenario));
-        click(dialog, scenario.countMode == 2 ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
-        type(dialog, scenario.countMode == 2 ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
-        if (scenario.countMode == 2) {
-            click(dialog, IDC_WAIT_SONG_END + scenario.stopMethod - 1);
+        bool minutes = scenario.countMode == CountMode::Minutes;
+        d.click(minutes ? IDC_COUNT_MINUTES : IDC_COUNT_SONGS);
+        d.type(minutes ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
+        if (minutes) {
+            d.click(choiceOf(StopMethods, scenario.stopMethod).button);
         }
-        click(dialog, IDC_STOP_PLAYING + scenario.finalAction - 1);
-    } else {
+        d.click(choiceOf(FinalActions, scenario.finalAction).button);
+    });
+    driver->then([this](DialogDriver& d) {
         player.log.note("you: press \"start now\"");
-        click(dialog, IDC_START_STOP);
-        enter(Arming);
-    }
-}
-
-bool BenchSession::click(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    // A user cannot click a greyed control (and the system's button code
-    // can hang on a greyed automatic radio button).
-    if (button == NULL || !IsWindowEnabled(button)) {
-        fail("control " + std::to_string(id) + " of the dialog is missing or greyed");
-        return false;
-    }
-    SendMessageA(button, BM_CLICK, 0, 0);
-    return true;
-}
-
-void BenchSession::type(HWND dialog, int id, const std::string& chars) {
-    HWND field = GetDlgItem(dialog, id);
-    if (field == NULL || !IsWindowEnabled(field)) {
-        fail("field " + std::to_string(id) + " of the dialog is missing or greyed");
-        return;
-    }
-    // Focused as Tab focuses it, which selects its text; the keys replace it.
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
-    for (char c : chars) {
-        PostMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1);
-    }
+        d.click(IDC_START_STOP);
+    });
 }
 
 void BenchSession::skipAhead() {
@@ -233,8 +242,9 @@ void BenchSession::skipAhead() {
     }
     // Counting minutes, the music matters only once the minutes are spent
     // and the plug-in waits for the song to end.
-    int ticks = player.host.ticksDelivered - player.facts.tickAtArming;
-    if (scenario.countMode == 2 && (scenario.stopMethod != 1 || ticks <= TicksPerMinute * scenario.count)) {
+    int ticks = player.countdownTicks();
+    if (scenario.countMode == CountMode::Minutes &&
+        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * scenario.count)) {
         return;
     }
     const Track* track = player.model.currentTrack();
@@ -254,11 +264,11 @@ bool BenchSession::succeeded() const {
         return false;
     }
     switch (scenario.finalAction) {
-    case 1:
+    case FinalAction::StopPlaying:
         return f.stopCommands > 0 && !f.quitByPlugin && !f.powerOffAsked && f.tickAtFinish > 0;
-    case 2:
+    case FinalAction::QuitPlayer:
         return f.quitByPlugin && !f.powerOffAsked;
-    case 3:
+    case FinalAction::HaltComputer:
         return f.powerOffAsked && f.stopCommands > 0;
     default:
         return false;
@@ -284,7 +294,7 @@ std::string BenchSession::outcome() const {
     } else {
         text += "the countdown ended without a final action";
     }
-    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.host.ticksDelivered - f.tickAtArming;
+    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.countdownTicks();
     text += " on tick " + std::to_string(ticks) + " of the countdown (" +
             BenchLog::formatTime(static_cast<long long>(ticks) * TickIntervalMs) + " of play), after " +
             plural(f.trackChangesWhileArmed, "track change", "track changes") + ". " +
@@ -294,7 +304,8 @@ std::string BenchSession::outcome() const {
 
 std::string BenchSession::timing() const {
     const BenchPlayer::Facts& f = player.facts;
-    if (player.options.simulated || scenario.countMode != 2 || scenario.stopMethod != 3 || f.firstStopAtRealMs < 0) {
+    if (player.options.simulated || scenario.countMode != CountMode::Minutes ||
+        scenario.stopMethod != StopMethod::StopNow || f.firstStopAtRealMs < 0) {
         return std::string();
     }
     double measured = static_cast<double>(f.firstStopAtRealMs - f.armedAtRealMs) / 1000.0;

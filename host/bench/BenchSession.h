@@ -7,20 +7,25 @@
 //
 // The steps run from the player window's heartbeat, a real timer of the
 // program, so they go on while the plug-in's modal dialog runs its own
-// message loop inside pluginConfig; they act on the dialog as the dialog
-// tests do: buttons are clicked (never a greyed one), counts typed as keys.
+// message loop inside pluginConfig; they act on the dialog through the
+// dialog tests' driver: buttons are clicked (never a greyed one), counts
+// typed as keys. The driver's failures are the session's while it lives.
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "host/DialogDriver.h"
 #include "host/bench/BenchPlayer.h"
+#include "settings/Settings.h"
 
 struct Scenario {
-    int countMode = 1;            // 1: songs, 2: minutes
+    int countMode = CountMode::Songs;
     int count = 2;
-    int stopMethod = 1;           // minutes only: 1 wait for the song's end, 2 shade out, 3 stop at once
-    int finalAction = 1;          // 1 stop playing, 2 quit the player, 3 halt the computer
+    int stopMethod = StopMethod::WaitForSongEnd;  // counting minutes only
+    int finalAction = FinalAction::StopPlaying;
     bool reopenDialog = true;     // open the dialog again mid-countdown and keep it open to the end
     bool skipToTrackEnds = true;  // go to a few seconds before each track's end
     std::string idleShot;         // BMP files to write, if any: before the dialog opens...
@@ -50,10 +55,8 @@ public:
 private:
     enum Stage { Starting, OpeningDialog, Arming, Counting, Reopening, Watching, Ending, Closing, Done };
     void step();
-    void fillAndStart(HWND dialog);
+    void queueFillAndStart();
     void skipAhead();
-    bool click(HWND dialog, int id);
-    void type(HWND dialog, int id, const std::string& chars);
     void fail(const std::string& why);
     void shoot(const std::string& path);
     void enter(Stage next);
@@ -67,6 +70,7 @@ private:
     long long repaintedAtMs = -1;
     int settleBeats = 0;
     int stageBeats = 0;
-    bool filled = false;
     bool reopened = false;
+    std::unique_ptr<DialogDriver> driver;  // from the first dialog on
+    std::function<void(const std::string&)> outerReport;
 };

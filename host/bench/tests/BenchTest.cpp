@@ -14,11 +14,25 @@
 
 #include "host/bench/BenchPlayer.h"
 #include "host/bench/BenchSession.h"
+#include "plugin/PlayerMessages.h"
+#include "settings/Settings.h"
 #include "tests/HostFixture.h"
 
 namespace {
 
-int homeCounter = 0;
+Scenario songs(int count, int finalAction) {
+    Scenario scenario;
+    scenario.count = count;
+    scenario.finalAction = finalAction;
+    return scenario;
+}
+
+Scenario minutes(int count, int stopMethod, int finalAction = FinalAction::StopPlaying) {
+    Scenario scenario = songs(count, finalAction);
+    scenario.countMode = CountMode::Minutes;
+    scenario.stopMethod = stopMethod;
+    return scenario;
+}
 
 // The log line of the given tick of the countdown, or "" when it left none.
 std::string tickLine(const BenchLog& log, int tick) {
@@ -51,76 +65,61 @@ std::string allLines(const BenchLog& log) {
 
 }  // namespace
 
-class BenchTest : public ::testing::Test {
+// The plug-in keeps its settings in the test's own folder; the fixture's
+// player window and host go unused: the bench player brings its own.
+class BenchTest : public HostFixture {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%snightcap-bench-%lu-%d", temp, GetCurrentProcessId(), ++homeCounter);
-        home = name;
-        removeHome();
-    }
-
     void TearDown() override {
         session.reset();
-        player.reset();
-        removeHome();
+        bench.reset();
+        HostFixture::TearDown();
     }
 
-    void removeHome() {
-        DeleteFileA((home + "\\gen_nightcap.dat").c_str());
-        RemoveDirectoryA(home.c_str());
+    // A bench player on the simulated clock, without a session.
+    void makePlayer(const std::string& playlistPath = std::string()) {
+        BenchOptions options;
+        options.simulated = true;
+        options.ticksPerHeartbeat = 10;
+        options.homeFolder = folder;
+        options.showMessageBoxes = false;
+        options.echo = false;
+        options.playlistPath = playlistPath;
+        bench.reset();
+        bench.reset(new BenchPlayer(options));
+    }
+
+    // The loop, until the player closes; it leaves nothing running.
+    void runToClose() {
+        bench->run();
+        EXPECT_EQ(bench->window(), static_cast<HWND>(NULL)) << "the player window is gone";
+        EXPECT_TRUE(bench->facts.pluginQuitCalled) << "pluginQuit when the player closes";
+        EXPECT_EQ(bench->host.liveTimers(), 0);
     }
 
     // Plays the scenario through to the end; the player has closed after it.
     void play(const Scenario& scenario) {
-        BenchOptions options;
-        options.simulated = true;
-        options.ticksPerHeartbeat = 10;
-        options.homeFolder = home;
-        options.showMessageBoxes = false;
-        options.echo = false;
-        player.reset(new BenchPlayer(options));
+        makePlayer();
         Scenario bounded = scenario;
         bounded.limitRealMs = 60000;
-        session.reset(new BenchSession(*player, bounded));
+        session.reset(new BenchSession(*bench, bounded));
         std::string error;
-        ASSERT_TRUE(player->start(error)) << error;
-        player->run();
-        EXPECT_EQ(player->window(), static_cast<HWND>(NULL)) << "the player window is gone";
-        EXPECT_TRUE(player->facts.pluginQuitCalled) << "pluginQuit when the player closes";
-        EXPECT_EQ(player->host.liveTimers(), 0);
-        ASSERT_TRUE(session->succeeded()) << session->outcome() << "\n" << allLines(player->log);
+        ASSERT_TRUE(bench->start(error)) << error;
+        runToClose();
+        ASSERT_TRUE(session->succeeded()) << session->outcome() << "\n" << allLines(bench->log);
     }
 
-    std::vector<unsigned char> settingsFile() const {
-        std::vector<unsigned char> bytes;
-        FILE* file = fopen((home + "\\gen_nightcap.dat").c_str(), "rb");
-        if (file != nullptr) {
-            int c;
-            while ((c = fgetc(file)) != EOF) {
-                bytes.push_back(static_cast<unsigned char>(c));
-            }
-            fclose(file);
-        }
-        return bytes;
-    }
-
-    std::string home;
-    std::unique_ptr<BenchPlayer> player;
+    std::unique_ptr<BenchPlayer> bench;
     std::unique_ptr<BenchSession> session;
 };
 
 TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
-    Scenario scenario;  // 2 songs, stop playing, dialog opened again mid-way
-    play(scenario);
-    const BenchLog& log = player->log;
-    const BenchPlayer::Facts& facts = player->facts;
+    play(Scenario());  // 2 songs, stop playing, dialog opened again mid-way
+    const BenchLog& log = bench->log;
+    const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_EQ(facts.trackChangesWhileArmed, 2);
-    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
-    EXPECT_EQ(player->model.trackIndex, 2u) << "stopped as the third song began";
+    EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(bench->model.trackIndex, 2u) << "stopped as the third song began";
     EXPECT_FALSE(facts.quitByPlugin);
     EXPECT_FALSE(facts.powerOffAsked);
     EXPECT_TRUE(log.contains("asked the repeat mode (off); switched repeat on"));
@@ -135,70 +134,62 @@ TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
 
     // The finished dialog, closed with Esc, saved the counts read back from
     // the file, not the spent ones.
-    EXPECT_EQ(settingsFile(), settingsBytes(1, 1, 1, 2, 10));
+    EXPECT_EQ(readSettingsBytes(),
+              settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 2, 10));
 }
 
 TEST_F(BenchTest, OneSongThenQuitEndsThePlayerWhileTheDialogIsOpen) {
-    Scenario scenario;
-    scenario.count = 1;
-    scenario.finalAction = 2;
-    play(scenario);
-    const BenchPlayer::Facts& facts = player->facts;
+    play(songs(1, FinalAction::QuitPlayer));
+    const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(facts.stopCommands, 0) << "quit comes without a stop command";
-    EXPECT_EQ(player->model.state, PlayerModel::Playing);
-    EXPECT_EQ(tickLine(player->log, facts.tickAtFinish), "disarmed its timer; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(bench->model.state, PlayerModel::Playing);
+    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish), "disarmed its timer; quit (posted WM_QUIT to the player)");
     // The quit reached the dialog's loop first (it was open again), ended
     // it, and then ended the player's own loop; pluginQuit came last.
-    int posted = lineIndex(player->log, "quit (posted WM_QUIT to the player)");
-    int dialogEnded = lineIndex(player->log, "pluginConfig returned", posted);
-    int loopEnded = lineIndex(player->log, "the plug-in asked the player to quit");
+    int posted = lineIndex(bench->log, "quit (posted WM_QUIT to the player)");
+    int dialogEnded = lineIndex(bench->log, "pluginConfig returned", posted);
+    int loopEnded = lineIndex(bench->log, "the plug-in asked the player to quit");
     ASSERT_GE(posted, 0);
     EXPECT_GT(dialogEnded, posted);
     EXPECT_GT(loopEnded, dialogEnded);
-    EXPECT_GT(lineIndex(player->log, "pluginQuit", loopEnded), loopEnded);
+    EXPECT_GT(lineIndex(bench->log, "pluginQuit", loopEnded), loopEnded);
 }
 
 TEST_F(BenchTest, OneSongThenHaltStopsAndAsksToPowerOffButIsIntercepted) {
-    Scenario scenario;
-    scenario.count = 1;
-    scenario.finalAction = 3;
+    Scenario scenario = songs(1, FinalAction::HaltComputer);
     scenario.reopenDialog = false;
     play(scenario);
-    const BenchPlayer::Facts& facts = player->facts;
+    const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_TRUE(facts.powerOffAsked);
     EXPECT_FALSE(facts.quitByPlugin) << "the player stays until it is closed";
-    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
-    EXPECT_EQ(tickLine(player->log, facts.tickAtFinish),
+    EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish),
               "disarmed its timer; stop; opened its process token to adjust its privileges; enabled the shutdown "
               "privilege; asked to power off the computer (ExitWindowsEx, flags 12: power off, force) - intercepted, "
               "nothing was switched off");
     EXPECT_EQ(facts.powerOffNotice,
               "The plug-in asked to power off the computer: it opened its process token, enabled the shutdown "
               "privilege and called ExitWindowsEx (power off, force). Intercepted: nothing was switched off.");
-    std::vector<TraceEvent> requests = player->host.trace.ofKind(TraceEvent::ExitWindows);
+    std::vector<TraceEvent> requests = bench->host.trace.ofKind(TraceEvent::ExitWindows);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].message, static_cast<UINT>(EWX_POWEROFF | EWX_FORCE));
-    EXPECT_TRUE(player->host.trace.ofKind(TraceEvent::MessageBox).empty()) << "power-off did not fail";
+    EXPECT_TRUE(bench->host.trace.ofKind(TraceEvent::MessageBox).empty()) << "power-off did not fail";
 }
 
 TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
-    Scenario scenario;
-    scenario.countMode = 2;
-    scenario.count = 1;
-    scenario.stopMethod = 1;
-    play(scenario);
-    const BenchPlayer::Facts& facts = player->facts;
-    const BenchLog& log = player->log;
+    play(minutes(1, StopMethod::WaitForSongEnd));
+    const BenchPlayer::Facts& facts = bench->facts;
+    const BenchLog& log = bench->log;
 
     EXPECT_EQ(tickLine(log, 120), "told the dialog the counts changed (DialogNotify 1)") << "the minute, counted";
     // Tick 121 only begins to watch the song; it ends at the next track change.
     EXPECT_EQ(tickLine(log, 121).find("asked the play position"), 0u) << tickLine(log, 121);
     EXPECT_GT(facts.tickAtFinish, 122);
     EXPECT_GE(facts.trackChangesWhileArmed, 1);
-    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
     int changed = lineIndex(log, "-- now playing", lineIndex(log, "tick 121: "));
     int finished = lineIndex(log, "tick " + std::to_string(facts.tickAtFinish) + ": ");
     ASSERT_GE(changed, 0);
@@ -208,36 +199,27 @@ TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
 }
 
 TEST_F(BenchTest, OneMinuteThenShadeOutOverFiveSeconds) {
-    Scenario scenario;
-    scenario.countMode = 2;
-    scenario.count = 1;
-    scenario.stopMethod = 2;
-    play(scenario);
-    const BenchPlayer::Facts& facts = player->facts;
+    play(minutes(1, StopMethod::ShadeOut));
+    const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_EQ(facts.tickAtFinish, 121) << "the stop method begins on tick 121";
-    EXPECT_EQ(tickLine(player->log, 121),
+    EXPECT_EQ(tickLine(bench->log, 121),
               "disarmed its timer; asked the volume (200); fade: volume 200 down to 1 in 200 steps, a pause of 25 ms "
               "after each (5000 ms in all); stop; volume 200; stop; told the dialog the countdown finished "
               "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
-    EXPECT_EQ(player->host.sleptMs, 5000);
-    EXPECT_EQ(player->model.volume, 200) << "the volume is back for the next time";
-    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(bench->host.sleptMs, 5000);
+    EXPECT_EQ(bench->model.volume, 200) << "the volume is back for the next time";
+    EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
 }
 
 TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
-    Scenario scenario;
-    scenario.countMode = 2;
-    scenario.count = 1;
-    scenario.stopMethod = 3;
-    scenario.finalAction = 2;
-    play(scenario);
-    const BenchPlayer::Facts& facts = player->facts;
+    play(minutes(1, StopMethod::StopNow, FinalAction::QuitPlayer));
+    const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_EQ(facts.tickAtFinish, 121);
-    EXPECT_EQ(tickLine(player->log, 121), "disarmed its timer; stop; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(tickLine(bench->log, 121), "disarmed its timer; stop; quit (posted WM_QUIT to the player)");
     EXPECT_TRUE(facts.quitByPlugin);
-    EXPECT_EQ(player->host.sleptMs, 0);
+    EXPECT_EQ(bench->host.sleptMs, 0);
 }
 
 // --- the log's words ----------------------------------------------------------
@@ -251,16 +233,16 @@ TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
         const char* words;
     };
     const Case cases[] = {
-        {WM_USER, 0, 104, 1, "asked whether the player plays (yes)"},
-        {WM_USER, 0, 104, 0, "asked whether the player plays (no)"},
-        {WM_USER, 0, 105, 83250, "asked the play position (83.2 s)"},
-        {WM_USER, 0, 105, -1, "asked the play position (-1: stopped)"},
-        {WM_USER, 1, 105, 245, "asked the track length (245 s)"},
-        {WM_USER, 0, 251, 0, "asked the repeat mode (off)"},
-        {WM_USER, 1, 253, 0, "switched repeat on"},
-        {WM_USER, static_cast<WPARAM>(-666), 122, 180, "asked the volume (180)"},
-        {WM_USER, 200, 122, 0, "volume 200"},
-        {WM_COMMAND, 40047, 0, 0, "stop"},
+        {PlayerMessage, 0, IsPlayingQuery, 1, "asked whether the player plays (yes)"},
+        {PlayerMessage, 0, IsPlayingQuery, 0, "asked whether the player plays (no)"},
+        {PlayerMessage, PositionInMs, PositionQuery, 83250, "asked the play position (83.2 s)"},
+        {PlayerMessage, PositionInMs, PositionQuery, -1, "asked the play position (-1: stopped)"},
+        {PlayerMessage, LengthInSeconds, PositionQuery, 245, "asked the track length (245 s)"},
+        {PlayerMessage, 0, RepeatQuery, 0, "asked the repeat mode (off)"},
+        {PlayerMessage, RepeatOn, SetRepeat, 0, "switched repeat on"},
+        {PlayerMessage, VolumeQuery, VolumeMessage, 180, "asked the volume (180)"},
+        {PlayerMessage, 200, VolumeMessage, 0, "volume 200"},
+        {WM_COMMAND, StopCommand, 0, 0, "stop"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BenchLog::describeSend(c.message, c.wParam, c.lParam, c.result), c.words);
@@ -280,20 +262,20 @@ TEST(BenchLogTest, ATickIsOneLineWithItsFadeFoldedAndItsNotesAfter) {
     BenchLog log;
     log.setClock(60500);
     log.tickBegins(121);
-    log.sent(WM_USER, static_cast<WPARAM>(-666), 122, 3);
+    log.sent(PlayerMessage, VolumeQuery, VolumeMessage, 3);
     TraceEvent pause = {};
     pause.kind = TraceEvent::Sleep;
     pause.wParam = 1666;
     for (int volume = 3; volume >= 1; --volume) {
-        log.sent(WM_USER, static_cast<WPARAM>(volume), 122, 0);
+        log.sent(PlayerMessage, static_cast<WPARAM>(volume), VolumeMessage, 0);
         log.event(pause);
     }
     log.note("player stopped");
-    log.sent(WM_COMMAND, 40047, 0, 0);
+    log.sent(WM_COMMAND, StopCommand, 0, 0);
     log.tickEnds();
     log.tickBegins(122);  // a tick that asks nothing leaves no line
     log.tickEnds();
-    log.sent(WM_USER, 0, 104, 1);  // outside a tick: from the dialog
+    log.sent(PlayerMessage, 0, IsPlayingQuery, 1);  // outside a tick: from the dialog
 
     ASSERT_EQ(log.lines.size(), 3u);
     EXPECT_EQ(log.lines[0],
@@ -309,9 +291,9 @@ TEST(BenchLogTest, TwoVolumeStepsAreNoFade) {
     TraceEvent pause = {};
     pause.kind = TraceEvent::Sleep;
     pause.wParam = 19;
-    log.sent(WM_USER, 2, 122, 0);
+    log.sent(PlayerMessage, 2, VolumeMessage, 0);
     log.event(pause);
-    log.sent(WM_USER, 1, 122, 0);
+    log.sent(PlayerMessage, 1, VolumeMessage, 0);
     log.event(pause);
     log.tickEnds();
     ASSERT_EQ(log.lines.size(), 1u);
@@ -320,74 +302,50 @@ TEST(BenchLogTest, TwoVolumeStepsAreNoFade) {
 
 // --- the player's own part ------------------------------------------------------
 
-namespace {
-
-// A bench player on the simulated clock, without a session.
-std::unique_ptr<BenchPlayer> quietPlayer(const std::string& playlistPath = std::string()) {
-    BenchOptions options;
-    options.simulated = true;
-    options.ticksPerHeartbeat = 20;
-    options.showMessageBoxes = false;
-    options.echo = false;
-    options.playlistPath = playlistPath;
-    return std::unique_ptr<BenchPlayer>(new BenchPlayer(options));
-}
-
-}  // namespace
-
-TEST(BenchPlayerTest, AnswersEveryPlayerMessageAtItsWindowAndLogsIt) {
-    std::unique_ptr<BenchPlayer> player = quietPlayer();
+TEST_F(BenchTest, AnswersEveryPlayerMessageAtItsWindowAndLogsIt) {
+    makePlayer();
     std::string error;
-    ASSERT_TRUE(player->start(error)) << error;
-    HWND window = player->window();
-    EXPECT_EQ(player->host.descriptor()->hostWindow, window) << "its main window is the player window";
+    ASSERT_TRUE(bench->start(error)) << error;
+    HWND window = bench->window();
+    EXPECT_EQ(bench->host.descriptor()->hostWindow, window) << "its main window is the player window";
 
-    // Sent as the plug-in's calls are: through the host, which records them
-    // with the player's answer for the log.
+    // Sent as the plug-in's calls are: the host records them with the
+    // player's answer, for the log.
     auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
-        TraceEvent event = {};
-        event.kind = TraceEvent::Send;
-        event.message = message;
-        event.wParam = wParam;
-        event.lParam = lParam;
-        event.window = window;
-        event.result = SendMessageA(window, message, wParam, lParam);
-        player->host.trace.add(event);
-        return event.result;
+        LRESULT result = SendMessageA(window, message, wParam, lParam);
+        bench->host.trace.addSend(window, message, wParam, lParam, result);
+        return result;
     };
-    EXPECT_EQ(send(WM_USER, 0, 104), 0);
-    EXPECT_EQ(send(WM_USER, 0, 105), -1) << "stopped";
-    player->play();
-    player->seek(83250);
-    EXPECT_EQ(send(WM_USER, 0, 104), 1);
-    EXPECT_EQ(send(WM_USER, 0, 105), 83250);
-    EXPECT_EQ(send(WM_USER, 1, 105), 245);
-    EXPECT_EQ(send(WM_USER, 0, 251), 0);
-    send(WM_USER, 1, 253);
-    EXPECT_TRUE(player->model.repeat);
-    send(WM_USER, 180, 122);
-    EXPECT_EQ(send(WM_USER, static_cast<WPARAM>(-666), 122), 180);
-    send(WM_COMMAND, 40047, 0);
-    EXPECT_EQ(player->model.state, PlayerModel::Stopped);
+    EXPECT_EQ(send(PlayerMessage, 0, IsPlayingQuery), 0);
+    EXPECT_EQ(send(PlayerMessage, PositionInMs, PositionQuery), -1) << "stopped";
+    bench->play();
+    bench->seek(83250);
+    EXPECT_EQ(send(PlayerMessage, 0, IsPlayingQuery), 1);
+    EXPECT_EQ(send(PlayerMessage, PositionInMs, PositionQuery), 83250);
+    EXPECT_EQ(send(PlayerMessage, LengthInSeconds, PositionQuery), 245);
+    EXPECT_EQ(send(PlayerMessage, 0, RepeatQuery), 0);
+    send(PlayerMessage, RepeatOn, SetRepeat);
+    EXPECT_TRUE(bench->model.repeat);
+    send(PlayerMessage, 180, VolumeMessage);
+    EXPECT_EQ(send(PlayerMessage, VolumeQuery, VolumeMessage), 180);
+    send(WM_COMMAND, StopCommand, 0);
+    EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
 
-    EXPECT_TRUE(player->log.contains("Nightcap: asked the play position (83.2 s)"));
-    EXPECT_TRUE(player->log.contains("Nightcap: switched repeat on"));
-    EXPECT_TRUE(player->log.contains("Nightcap: volume 180"));
-    EXPECT_TRUE(player->log.contains("Nightcap: stop"));
-    EXPECT_TRUE(player->log.contains("-- player stopped"));
+    EXPECT_TRUE(bench->log.contains("Nightcap: asked the play position (83.2 s)"));
+    EXPECT_TRUE(bench->log.contains("Nightcap: switched repeat on"));
+    EXPECT_TRUE(bench->log.contains("Nightcap: volume 180"));
+    EXPECT_TRUE(bench->log.contains("Nightcap: stop"));
+    EXPECT_TRUE(bench->log.contains("-- player stopped"));
 
-    player->close();
-    player->run();
-    EXPECT_FALSE(player->facts.quitByPlugin);
-    EXPECT_TRUE(player->facts.pluginQuitCalled);
+    bench->close();
+    runToClose();
+    EXPECT_FALSE(bench->facts.quitByPlugin);
 }
 
 // An M3U playlist plays through, track after track, and stops after its
 // last track; with repeat on it starts over instead.
-TEST(BenchPlayerTest, PlaysAnM3uPlaylistThroughToItsEndUnlessRepeatIsOn) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string path = std::string(temp) + "nightcap-bench-playlist.m3u";
+TEST_F(BenchTest, PlaysAnM3uPlaylistThroughToItsEndUnlessRepeatIsOn) {
+    std::string path = folder + "\\playlist.m3u";
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     fputs("#EXTM3U\r\n#EXTINF:12,First\r\nfirst.mp3\r\n#EXTINF:8,Second\r\nsecond.mp3\r\n", file);
@@ -395,31 +353,30 @@ TEST(BenchPlayerTest, PlaysAnM3uPlaylistThroughToItsEndUnlessRepeatIsOn) {
 
     for (bool repeat : {false, true}) {
         SCOPED_TRACE(repeat ? "repeat on" : "repeat off");
-        std::unique_ptr<BenchPlayer> player = quietPlayer(path);
+        makePlayer(path);
         std::string error;
-        ASSERT_TRUE(player->start(error)) << error;
-        ASSERT_EQ(player->model.playlist.size(), 2u);
-        EXPECT_EQ(player->model.playlist[1].title, "Second");
-        player->setRepeat(repeat);
-        player->play();
-        BenchPlayer* p = player.get();
+        ASSERT_TRUE(bench->start(error)) << error;
+        ASSERT_EQ(bench->model.playlist.size(), 2u);
+        EXPECT_EQ(bench->model.playlist[1].title, "Second");
+        bench->setRepeat(repeat);
+        bench->play();
+        BenchPlayer* p = bench.get();
         // 20 s of play: both tracks, and the first again with repeat on.
-        player->onHeartbeat = [p]() {
+        bench->onHeartbeat = [p]() {
             if (p->clockMs() >= 22000) {
                 p->close();
             }
         };
-        player->run();
-        EXPECT_TRUE(player->log.contains("-- now playing 2/2 Second (0:08)"));
+        runToClose();
+        EXPECT_TRUE(bench->log.contains("-- now playing 2/2 Second (0:08)"));
         if (repeat) {
-            EXPECT_EQ(player->model.state, PlayerModel::Playing);
-            EXPECT_EQ(player->model.trackIndex, 0u);
+            EXPECT_EQ(bench->model.state, PlayerModel::Playing);
+            EXPECT_EQ(bench->model.trackIndex, 0u);
         } else {
-            EXPECT_EQ(player->model.state, PlayerModel::Stopped);
-            EXPECT_TRUE(player->log.contains("-- player stopped"));
+            EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
+            EXPECT_TRUE(bench->log.contains("-- player stopped"));
         }
     }
-    DeleteFileA(path.c_str());
 }
 
 TEST(BenchPlayerTest, RefusesASpeedBeyondTheSystemsTimersAndAModuleItCannotLoad) {
