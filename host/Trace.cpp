@@ -12,10 +12,6 @@ std::vector<TraceEvent> Trace::ofKind(TraceEvent::Kind kind) const {
     return found;
 }
 
-void Trace::addSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT result) {
-    add(TraceEvent{TraceEvent::Send, message, wParam, lParam, result, window, std::string(), std::string(), false});
-}
-
 int Trace::count(TraceEvent::Kind kind) const {
     int found = 0;
     for (const TraceEvent& event : events) {

@@ -52,9 +52,6 @@ public:
             onEvent(event);
         }
     }
-    // A message the player's window answered, recorded as the host records
-    // the module's sends.
-    void addSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
     void clear() { events.clear(); }
 
     std::vector<TraceEvent> ofKind(TraceEvent::Kind kind) const;

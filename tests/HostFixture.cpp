@@ -1,13 +1,10 @@
 #include "tests/HostFixture.h"
 
-#include <stdio.h>
 
 const char ProbeModule[] = "gen_Nightcap_probe.dll";
 const char CheckedModule[] = "gen_Nightcap_checked.dll";
 
 namespace {
-
-int folderCounter = 0;
 
 typedef int (*ProbeFunction)(int* values);
 
@@ -15,44 +12,11 @@ ProbeFunction probe(HMODULE module, const char* name) {
     return reinterpret_cast<ProbeFunction>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-void removeFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..") {
-                std::string path = folder + "\\" + name;
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 }  // namespace
 
-std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes) {
-    std::vector<unsigned char> bytes;
-    for (int value : {countMode, stopMethod, finalAction, songs, minutes}) {
-        unsigned int bits = static_cast<unsigned int>(value);
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.push_back(static_cast<unsigned char>(bits >> shift));
-        }
-    }
-    return bytes;
-}
-
 void HostFixture::SetUp() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%snightcap-%lu-%d", temp, GetCurrentProcessId(), ++folderCounter);
-    folder = name;
-    removeFolder(folder);
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL)) << folder;
+    folder = newFolder("test");
+    ASSERT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << folder;
     player.playlist = PlayerModel::defaultPlaylist();
     playerWindow.reset(new PlayerWindow(player));
     ASSERT_NE(playerWindow->handle(), static_cast<HWND>(NULL));
@@ -79,12 +43,7 @@ void HostFixture::startPlugin(const char* dllName) {
 }
 
 void HostFixture::writeSettingsBytes(const std::vector<unsigned char>& bytes) const {
-    FILE* file = fopen(settingsPath().c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    if (!bytes.empty()) {
-        fwrite(bytes.data(), 1, bytes.size(), file);
-    }
-    fclose(file);
+    ASSERT_TRUE(writeFileBytes(settingsPath(), bytes));
 }
 
 void HostFixture::writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const {
@@ -96,33 +55,11 @@ bool HostFixture::settingsFileExists() const {
 }
 
 std::vector<unsigned char> HostFixture::readSettingsBytes() const {
-    std::vector<unsigned char> bytes;
-    FILE* file = fopen(settingsPath().c_str(), "rb");
-    if (file == nullptr) {
-        return bytes;
-    }
-    int c;
-    while ((c = fgetc(file)) != EOF) {
-        bytes.push_back(static_cast<unsigned char>(c));
-    }
-    fclose(file);
-    return bytes;
+    return readFileBytes(settingsPath());
 }
 
 std::vector<std::string> HostFixture::filesInFolder() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    return names;
+    return filesIn(folder);
 }
 
 bool HostFixture::takeQuitMessage() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/Files.h"
 #include "host/PlayerModel.h"
 #include "host/PlayerWindow.h"
 #include "host/PluginHost.h"
@@ -67,5 +68,3 @@ protected:
     std::unique_ptr<PlayerWindow> playerWindow;
     std::unique_ptr<PluginHost> host;
 };
-
-std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes);

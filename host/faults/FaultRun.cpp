@@ -252,14 +252,14 @@ void FaultRun::play(const std::string& scenario) {
     bool up = false;
     if (scenario == "songs") {
         player.seek(240000);  // the first track ends within ten ticks
-        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
         if (up) {
             startFromDialog();
             playTicks(40);
         }
     } else if (scenario == "wait-quit") {
         player.seek(183000);  // ends three seconds after the minute
-        up = start(settingsRecord(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
         if (up) {
             startFromDialog();
             playTicks(TicksPerMinute + 20);
@@ -269,14 +269,14 @@ void FaultRun::play(const std::string& scenario) {
         }
     } else if (scenario == "fade-halt") {
         player.volume = 40;
-        up = start(settingsRecord(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
         if (up) {
             startFromDialog();
             playTicks(TicksPerMinute + 5);
             facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
         }
     } else if (scenario == "stop-dialog") {
-        up = start(settingsRecord(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
         if (up) {
             startFromDialog();
             std::string shown;
@@ -289,7 +289,7 @@ void FaultRun::play(const std::string& scenario) {
         }
     } else if (scenario == "restart") {
         player.seek(100000);
-        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
         if (up) {
             startFromDialog();
             playTicks(10);
@@ -299,13 +299,13 @@ void FaultRun::play(const std::string& scenario) {
             playTicks(40);
         }
     } else if (scenario == "quit-mid") {
-        up = start(settingsRecord(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
         if (up) {
             startFromDialog();
             playTicks(100);
         }
     } else if (scenario == "idle-close") {
-        up = start(settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
         if (up) {
             inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
             std::string shown;
@@ -333,61 +333,4 @@ void FaultRun::play(const std::string& scenario) {
 void runScenario(const std::string& scenario, const std::string& function, bool everyCall) {
     FaultRun run(function, everyCall);
     run.play(scenario);
-}
-
-std::string newFolder(const char* purpose) {
-    static int counter = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%snightcap-%s-%lu-%d", temp, purpose, GetCurrentProcessId(), ++counter);
-    removeFolder(name);
-    CreateDirectoryA(name, NULL);
-    return name;
-}
-
-void removeFolder(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string path = folder + "\\" + found.cFileName;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-std::vector<unsigned char> readFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file != nullptr) {
-        int c;
-        while ((c = fgetc(file)) != EOF) {
-            bytes.push_back(static_cast<unsigned char>(c));
-        }
-        fclose(file);
-    }
-    return bytes;
-}
-
-void writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file != nullptr) {
-        fwrite(bytes.data(), 1, bytes.size(), file);
-        fclose(file);
-    }
-}
-
-std::vector<unsigned char> settingsRecord(int countMode, int stopMethod, int finalAction, int songs, int minutes) {
-    std::vector<unsigned char> bytes;
-    for (int value : {countMode, stopMethod, finalAction, songs, minutes}) {
-        unsigned int bits = static_cast<unsigned int>(value);
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.push_back(static_cast<unsigned char>(bits >> shift));
-        }
-    }
-    return bytes;
 }

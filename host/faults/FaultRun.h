@@ -14,6 +14,8 @@
 #include <windows.h>
 
 #include <string>
+
+#include "host/Files.h"
 #include <vector>
 
 // The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
@@ -24,11 +26,3 @@ extern const size_t ScenarioCount;
 // Runs one scenario with the given import failing ("" for none) and prints
 // its lines on standard output. The module is looked for beside the program.
 void runScenario(const std::string& scenario, const std::string& function, bool everyCall);
-
-// Pieces shared with the save and leak probes.
-std::string newFolder(const char* purpose);
-void removeFolder(const std::string& folder);
-std::vector<unsigned char> readFileBytes(const std::string& path);
-void writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
-// The 20-byte settings record: choices first, counts last.
-std::vector<unsigned char> settingsRecord(int countMode, int stopMethod, int finalAction, int songs, int minutes);

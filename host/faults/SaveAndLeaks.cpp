@@ -35,11 +35,11 @@ const unsigned long LeakRunLimitMs = 600000;
 const int LeakCycles = 1000;
 
 std::vector<unsigned char> oldRecord() {
-    return settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 4, 10);
+    return settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 4, 10);
 }
 
 std::vector<unsigned char> newRecord() {
-    return settingsRecord(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 9, 10);
+    return settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 9, 10);
 }
 
 // The module loaded and initialised in a host, its settings in folder.

@@ -313,7 +313,7 @@ TEST_F(BenchTest, AnswersEveryPlayerMessageAtItsWindowAndLogsIt) {
     // player's answer, for the log.
     auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
         LRESULT result = SendMessageA(window, message, wParam, lParam);
-        bench->host.trace.addSend(window, message, wParam, lParam, result);
+        bench->host.trace.add(TraceEvent::of(TraceEvent::Send, message, wParam, lParam, window, result));
         return result;
     };
     EXPECT_EQ(send(PlayerMessage, 0, IsPlayingQuery), 0);

@@ -1,0 +1,20 @@
+#pragma once
+// Folders and files for the rig: each run of a test or a probe keeps the
+// plug-in's settings in a fresh folder of its own.
+
+#include <string>
+#include <vector>
+
+// A new, empty folder under the system's temporary folder.
+std::string newFolder(const char* purpose);
+// The folder and the files in it, read-only ones included.
+void removeFolder(const std::string& folder);
+// The names of the files in the folder.
+std::vector<std::string> filesIn(const std::string& folder);
+
+// Empty when the file cannot be read.
+std::vector<unsigned char> readFileBytes(const std::string& path);
+bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// The 20-byte settings record, in the file's order: choices first, counts last.
+std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes);
