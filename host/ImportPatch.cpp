@@ -50,6 +50,13 @@ void* patchImport(HMODULE module, const char* functionName, void* replacement) {
     return previous;
 }
 
+void* importedAddress(HMODULE module, const char* functionName) {
+    void* address = NULL;
+    forEachImport(module, functionName,
+                  [&](IMAGE_THUNK_DATA* slot, const char*) { address = reinterpret_cast<void*>(slot->u1.Function); });
+    return address;
+}
+
 std::vector<std::string> importedFunctions(HMODULE module) {
     std::vector<std::string> names;
     forEachImport(module, NULL, [&](IMAGE_THUNK_DATA*, const char* name) { names.push_back(name); });

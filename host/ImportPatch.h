@@ -16,6 +16,9 @@ struct Replacement {
 // was there before, or NULL when the module does not import the function.
 void* patchImport(HMODULE module, const char* functionName, void* replacement);
 
+// What a loaded module's import of the function calls, or NULL.
+void* importedAddress(HMODULE module, const char* functionName);
+
 // The names of the functions a loaded module imports, in table order.
 std::vector<std::string> importedFunctions(HMODULE module);
 
