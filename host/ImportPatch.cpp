@@ -4,20 +4,26 @@
 
 namespace {
 
+// Where the module's directory of that kind lies, or NULL when it has none.
+BYTE* directoryOf(HMODULE module, int kind) {
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    DWORD rva = nt->OptionalHeader.DataDirectory[kind].VirtualAddress;
+    return rva != 0 ? base + rva : NULL;
+}
+
 // Visits the import slots of the named function, or of every function when
 // functionName is NULL (visit then also gets the name).
 template <typename Visit>
 bool forEachImport(HMODULE module, const char* functionName, Visit visit) {
     BYTE* base = reinterpret_cast<BYTE*>(module);
-    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) {
+    BYTE* directory = directoryOf(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    if (directory == NULL) {
         return false;
     }
     bool found = false;
-    for (IMAGE_IMPORT_DESCRIPTOR* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         dll->Name != 0; ++dll) {
+    for (IMAGE_IMPORT_DESCRIPTOR* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(directory); dll->Name != 0; ++dll) {
         DWORD namesRva = dll->OriginalFirstThunk != 0 ? dll->OriginalFirstThunk : dll->FirstThunk;
         IMAGE_THUNK_DATA* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesRva);
         IMAGE_THUNK_DATA* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
@@ -70,13 +76,11 @@ const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll
 // The slot of the named export in the module's table of addresses, or NULL.
 DWORD* exportSlot(HMODULE module, const char* functionName) {
     BYTE* base = reinterpret_cast<BYTE*>(module);
-    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (directory.VirtualAddress == 0) {
+    IMAGE_EXPORT_DIRECTORY* exports =
+        reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(directoryOf(module, IMAGE_DIRECTORY_ENTRY_EXPORT));
+    if (exports == NULL) {
         return NULL;
     }
-    IMAGE_EXPORT_DIRECTORY* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
     DWORD* names = reinterpret_cast<DWORD*>(base + exports->AddressOfNames);
     WORD* ordinals = reinterpret_cast<WORD*>(base + exports->AddressOfNameOrdinals);
     DWORD* functions = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions);

@@ -75,8 +75,8 @@ private:
     // ticks more if its timer lives on: those must not act.
     void playTicks(int limit);
     bool armed() const { return host->liveTimers() > 0; }
-    // Effects of one tick, the killing of timers left out.
-    std::vector<std::string> tickEffects();
+    // Effects of one tick, the killing of timers left out (said apart).
+    std::vector<std::string> tickEffects(bool& killedATimer);
     // A later pluginConfig must still open the dialog.
     void reopen();
     void quit();
@@ -163,12 +163,15 @@ void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
     }
 }
 
-std::vector<std::string> FaultRun::tickEffects() {
+std::vector<std::string> FaultRun::tickEffects(bool& killedATimer) {
     host->trace.clear();
     host->tick();
     std::vector<std::string> effects;
+    killedATimer = false;
     for (const std::string& line : host->trace.lines()) {
-        if (line != "killtimer") {
+        if (line == "killtimer") {
+            killedATimer = true;
+        } else {
             effects.push_back(line);
         }
     }
@@ -179,23 +182,15 @@ void FaultRun::playTicks(int limit) {
     int afterEnd = 0;
     for (int tick = 1; armed() && (ended ? afterEnd < TicksAfterTheEnd : tick <= limit); ++tick) {
         player.advance(500);
-        bool endsNow = false;
-        host->trace.clear();
-        host->tick();
-        std::vector<std::string> effects;
-        for (const std::string& line : host->trace.lines()) {
-            endsNow = endsNow || line == "killtimer";
-            if (line != "killtimer") {
-                effects.push_back(line);
-            }
-        }
+        bool killed = false;
+        std::vector<std::string> effects = tickEffects(killed);
         if (ended) {
             ++afterEnd;
             if (!effects.empty()) {
                 broken.push_back("an ended countdown acted on tick " + std::to_string(tick) + ": " + joined(effects));
                 return;
             }
-        } else if (endsNow && !effects.empty()) {
+        } else if (killed && !effects.empty()) {
             // A tick that only kills its timer is an orphan's: the end acts.
             ended = true;
             facts.push_back("the countdown ended on tick " + std::to_string(tick) + ": " + joined(effects));
@@ -215,7 +210,8 @@ void FaultRun::quit() {
     host->quit();
     // A timer that outlives pluginQuit must do nothing but end itself.
     for (int i = 0; i < TicksAfterTheEnd && armed(); ++i) {
-        std::vector<std::string> effects = tickEffects();
+        bool killed = false;
+        std::vector<std::string> effects = tickEffects(killed);
         if (!effects.empty()) {
             broken.push_back("a timer ran after quit: " + joined(effects));
         }
