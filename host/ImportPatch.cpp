@@ -44,18 +44,6 @@ bool forEachImport(HMODULE module, const char* functionName, Visit visit) {
 
 }  // namespace
 
-void* patchImport(HMODULE module, const char* functionName, void* replacement) {
-    void* previous = NULL;
-    forEachImport(module, functionName, [&](IMAGE_THUNK_DATA* slot, const char*) {
-        DWORD oldProtection = 0;
-        VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &oldProtection);
-        previous = reinterpret_cast<void*>(slot->u1.Function);
-        slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-        VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, oldProtection, &oldProtection);
-    });
-    return previous;
-}
-
 void* importedAddress(HMODULE module, const char* functionName) {
     void* address = NULL;
     forEachImport(module, functionName,

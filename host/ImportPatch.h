@@ -12,10 +12,6 @@ struct Replacement {
     void* replacement;      // the host's function of the same signature
 };
 
-// Rewrites a loaded module's import address table. Returns the address that
-// was there before, or NULL when the module does not import the function.
-void* patchImport(HMODULE module, const char* functionName, void* replacement);
-
 // What a loaded module's import of the function calls, or NULL.
 void* importedAddress(HMODULE module, const char* functionName);
 

@@ -135,13 +135,6 @@ void PluginHost::failCall(const std::string& function, int nth, bool every) {
     count.failEvery = every;
 }
 
-void PluginHost::stopFailing() {
-    for (CallCount& count : callCounts) {
-        count.failFrom = 0;
-        count.failEvery = false;
-    }
-}
-
 int PluginHost::callsOf(const std::string& function) const {
     size_t slot = static_cast<size_t>(importSlot(function));
     return slot < callCounts.size() ? callCounts[slot].calls : 0;

@@ -104,7 +104,6 @@ public:
     // it fails too. CloseHandle closes and then reports the failure, as an
     // error at closing does; WriteFile writes up to writeLimitBytes first.
     void failCall(const std::string& function, int nth = 1, bool every = false);
-    void stopFailing();
     // How often the module called the named import since load.
     int callsOf(const std::string& function) const;
 

@@ -50,10 +50,6 @@ void HostFixture::writeSettings(int countMode, int stopMethod, int finalAction, 
     writeSettingsBytes(settingsBytes(countMode, stopMethod, finalAction, songs, minutes));
 }
 
-bool HostFixture::settingsFileExists() const {
-    return GetFileAttributesA(settingsPath().c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<unsigned char> HostFixture::readSettingsBytes() const {
     return readFileBytes(settingsPath());
 }

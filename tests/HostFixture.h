@@ -50,7 +50,6 @@ protected:
     void writeSettingsBytes(const std::vector<unsigned char>& bytes) const;
     // countMode, stopMethod, finalAction, songs, minutes: the file's order.
     void writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const;
-    bool settingsFileExists() const;
     std::vector<unsigned char> readSettingsBytes() const;
     std::vector<std::string> filesInFolder() const;
 
