@@ -34,6 +34,11 @@ std::vector<std::string> filesIn(const std::string& folder) {
 void removeFolder(const std::string& folder) {
     for (const std::string& name : filesIn(folder)) {
         std::string path = folder + "\\" + name;
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            removeFolder(path);
+            continue;
+        }
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
     }

@@ -7,9 +7,9 @@
 
 // A new, empty folder under the system's temporary folder.
 std::string newFolder(const char* purpose);
-// The folder and the files in it, read-only ones included.
+// The folder and everything in it, read-only files included.
 void removeFolder(const std::string& folder);
-// The names of the files in the folder.
+// The names of the files and folders in the folder.
 std::vector<std::string> filesIn(const std::string& folder);
 
 // Empty when the file cannot be read.

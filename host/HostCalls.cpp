@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <shlobj.h>
+
 #include <map>
 
 #include "host/HostCalls.h"
@@ -264,27 +266,66 @@ void __cdecl hostFree(void* block) {
 // --- files ---
 // Recorded once done, so that whoever follows the trace sees the call's
 // effect on the disk: the save's crash-consistency probe stops there.
+// In a folder that refuses changes (PluginHost::refusingFolders) each call
+// answers as Windows does in a folder the user may only read.
 
 template <typename Result>
-Result fileCall(const char* function, const char* name, Result result, size_t bytes = 0) {
+Result fileCall(const char* function, const char* name, Result result, bool succeeded, size_t bytes = 0) {
     DWORD error = GetLastError();
-    recordCall(TraceEvent::File, function, name, bytes);
+    TraceEvent event = TraceEvent::of(TraceEvent::File, 0, bytes, 0, NULL, succeeded ? 1 : 0);
+    event.text = function;
+    event.caption = name != nullptr ? name : "";
+    host().trace.add(event);
     SetLastError(error);
     return result;
 }
 
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Where a file would go: its folder must be there for it to be made.
+bool folderExists(LPCSTR name) {
+    std::string path = name;
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos || exists(path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut));
+}
+
+// Making a file, or opening one to change, truncate or delete it, is
+// refused; opening one to read goes on, and so does opening a missing one
+// without making it, or one in a missing folder (not found, as there).
+bool refusedOpen(LPCSTR name, DWORD access, DWORD disposition, DWORD flags) {
+    const DWORD changing = GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                           FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER;
+    if (name == nullptr || !host().refuses(name)) {
+        return false;
+    }
+    if (!exists(name)) {
+        return folderExists(name) &&
+               (disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
+    }
+    return (access & changing) != 0 || disposition == CREATE_NEW || disposition == CREATE_ALWAYS ||
+           disposition == TRUNCATE_EXISTING || (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+}
+
+// Deleting or moving a file out of such a folder, or into it, is refused
+// for a file that is there; a missing one is missing, as there.
+bool refusedChange(LPCSTR from, LPCSTR to = nullptr) {
+    return from != nullptr && exists(from) && (host().refuses(from) || (to != nullptr && host().refuses(to)));
+}
+
 HANDLE WINAPI hostCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                               DWORD disposition, DWORD flags, HANDLE templateFile) {
-    HANDLE file = NIGHTCAP_FAILS(CreateFileA)
+    HANDLE file = NIGHTCAP_FAILS(CreateFileA) || refusedOpen(name, access, disposition, flags)
                       ? failWith(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE)
                       : CreateFileA(name, access, share, security, disposition, flags, templateFile);
-    return fileCall("CreateFileA", name, file);
+    return fileCall("CreateFileA", name, file, file != INVALID_HANDLE_VALUE);
 }
 
 BOOL WINAPI hostReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
     BOOL ok = NIGHTCAP_FAILS(ReadFile) ? failWith<BOOL>(ERROR_READ_FAULT, FALSE)
                                        : ReadFile(file, data, size, read, overlapped);
-    return fileCall("ReadFile", nullptr, ok, size);
+    return fileCall("ReadFile", nullptr, ok, ok != FALSE, size);
 }
 
 // A full disk takes part of a write: up to writeLimitBytes, then a failure
@@ -301,35 +342,85 @@ BOOL WINAPI hostWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written
     if (written != nullptr) {
         *written = done;
     }
-    return fileCall("WriteFile", nullptr, fails ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : ok, size);
+    ok = fails ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : ok;
+    return fileCall("WriteFile", nullptr, ok, ok != FALSE, size);
 }
 
 BOOL WINAPI hostFlushFileBuffers(HANDLE file) {
     BOOL ok = NIGHTCAP_FAILS(FlushFileBuffers) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : FlushFileBuffers(file);
-    return fileCall("FlushFileBuffers", nullptr, ok);
+    return fileCall("FlushFileBuffers", nullptr, ok, ok != FALSE);
 }
 
 // An error at closing still closes the handle.
 BOOL WINAPI hostCloseHandle(HANDLE handle) {
     BOOL closed = CloseHandle(handle);
-    return fileCall("CloseHandle", nullptr,
-                    NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed);
+    closed = NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed;
+    return fileCall("CloseHandle", nullptr, closed, closed != FALSE);
 }
 
 DWORD WINAPI hostGetFileAttributesA(LPCSTR name) {
     DWORD attributes = NIGHTCAP_FAILS(GetFileAttributesA) ? failWith<DWORD>(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES)
                                                           : GetFileAttributesA(name);
-    return fileCall("GetFileAttributesA", name, attributes);
+    return fileCall("GetFileAttributesA", name, attributes, attributes != INVALID_FILE_ATTRIBUTES);
 }
 
 BOOL WINAPI hostDeleteFileA(LPCSTR name) {
-    BOOL ok = NIGHTCAP_FAILS(DeleteFileA) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE) : DeleteFileA(name);
-    return fileCall("DeleteFileA", name, ok);
+    BOOL ok = NIGHTCAP_FAILS(DeleteFileA) || refusedChange(name) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE)
+                                                                 : DeleteFileA(name);
+    return fileCall("DeleteFileA", name, ok, ok != FALSE);
 }
 
 BOOL WINAPI hostMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
-    BOOL ok = NIGHTCAP_FAILS(MoveFileExA) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE) : MoveFileExA(from, to, flags);
-    return fileCall("MoveFileExA", to, ok);
+    BOOL ok = NIGHTCAP_FAILS(MoveFileExA) || refusedChange(from, to) ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE)
+                                                                     : MoveFileExA(from, to, flags);
+    return fileCall("MoveFileExA", to, ok, ok != FALSE);
+}
+
+// A folder that is there already is reported so, refusing or not.
+BOOL WINAPI hostCreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security) {
+    bool refused = name != nullptr && host().refuses(name) && !exists(name) && folderExists(name);
+    BOOL ok = NIGHTCAP_FAILS(CreateDirectoryA) || refused ? failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE)
+                                                          : CreateDirectoryA(name, security);
+    return fileCall("CreateDirectoryA", name, ok, ok != FALSE);
+}
+
+// The current user's application-data folder is the host's own when it has
+// one (PluginHost::appDataFolder), answered as the shell answers: the path
+// without a trailing backslash in the caller's MAX_PATH buffer, which is
+// emptied first and stays empty on failure; E_INVALIDARG for a flag other
+// than SHGFP_TYPE_CURRENT or SHGFP_TYPE_DEFAULT; a missing folder is
+// ERROR_PATH_NOT_FOUND unless CSIDL_FLAG_CREATE makes it (where it may be
+// made) or CSIDL_FLAG_DONT_VERIFY skips the check. Other folders, other
+// users' (a token; -1 for the default user) and a host without a folder of
+// its own get the system's answer.
+HRESULT WINAPI hostSHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD flags, LPSTR path) {
+    PluginHost& h = host();
+    if (path != nullptr) {
+        path[0] = '\0';
+    }
+    std::string folder = h.appDataFolder;
+    while (!folder.empty() && folder.back() == '\\') {
+        folder.pop_back();
+    }
+    bool ours = !folder.empty() && (csidl & ~CSIDL_FLAG_MASK) == CSIDL_APPDATA && token == NULL;
+    HRESULT result = S_OK;
+    if (NIGHTCAP_FAILS(SHGetFolderPathA)) {
+        result = E_FAIL;
+    } else if (!ours) {
+        result = SHGetFolderPathA(window, csidl, token, flags, path);
+    } else if (path == nullptr || (flags != SHGFP_TYPE_CURRENT && flags != SHGFP_TYPE_DEFAULT)) {
+        result = E_INVALIDARG;
+    } else if (folder.size() >= MAX_PATH) {
+        result = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    } else if (!(csidl & CSIDL_FLAG_DONT_VERIFY) && !exists(folder)) {
+        bool create = (csidl & CSIDL_FLAG_CREATE) != 0;
+        bool made = create && !h.refuses(folder.c_str()) && CreateDirectoryA(folder.c_str(), NULL);
+        result = made ? S_OK : (create ? E_FAIL : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    }
+    if (ours && result == S_OK) {
+        memcpy(path, folder.c_str(), folder.size() + 1);
+    }
+    return fileCall("SHGetFolderPathA", path, result, result == S_OK);
 }
 
 }  // namespace
@@ -359,5 +450,7 @@ const Replacement SteeredCalls[] = {
     NIGHTCAP_REPLACE("GetFileAttributesA", hostGetFileAttributesA),
     NIGHTCAP_REPLACE("DeleteFileA", hostDeleteFileA),
     NIGHTCAP_REPLACE("MoveFileExA", hostMoveFileExA),
+    NIGHTCAP_REPLACE("CreateDirectoryA", hostCreateDirectoryA),
+    NIGHTCAP_REPLACE("SHGetFolderPathA", hostSHGetFolderPathA),
 };
 const size_t SteeredCallCount = sizeof SteeredCalls / sizeof SteeredCalls[0];

@@ -59,7 +59,7 @@ std::vector<std::string> importedFunctions(HMODULE module) {
 
 namespace {
 
-const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"};
+const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"};
 
 // The slot of the named export in the module's table of addresses, or NULL.
 DWORD* exportSlot(HMODULE module, const char* functionName) {
@@ -93,7 +93,12 @@ void writeSlot(DWORD* slot, DWORD value) {
 // process the sum wraps, so any address can be named that way.
 ExportRedirect::ExportRedirect(const std::vector<Replacement>& replacements) {
     for (const char* name : SystemModules) {
+        // Loaded here if the host has not loaded it yet: a module loaded
+        // later would bind its imports from it to the real functions.
         HMODULE module = GetModuleHandleA(name);
+        if (module == NULL) {
+            module = LoadLibraryA(name);
+        }
         if (module == NULL) {
             continue;
         }

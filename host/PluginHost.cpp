@@ -1,10 +1,18 @@
 #include "host/PluginHost.h"
 
+#include <string.h>
+
 #include "host/HostCalls.h"
 
 PluginHost* PluginHost::active = nullptr;
 
 namespace {
+
+std::string fullPath(const std::string& path) {
+    char full[2 * MAX_PATH];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
+    return length > 0 && length < sizeof full ? std::string(full, length) : path;
+}
 
 std::vector<Replacement> moduleReplacements() {
     std::vector<Replacement> all(SteeredCalls, SteeredCalls + SteeredCallCount);
@@ -82,6 +90,20 @@ void PluginHost::unload() {
     if (active == this) {
         active = nullptr;
     }
+}
+
+bool PluginHost::refuses(const char* path) const {
+    std::string file = fullPath(path);
+    for (const std::string& folder : refusingFolders) {
+        std::string inside = fullPath(folder);
+        if (inside.empty() || inside.back() != '\\') {
+            inside += '\\';
+        }
+        if (file.size() > inside.size() && _strnicmp(file.c_str(), inside.c_str(), inside.size()) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int PluginHost::liveTimers() const {

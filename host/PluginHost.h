@@ -97,6 +97,18 @@ public:
 
     // --- files ---
     int writeLimitBytes = -1;      // non-negative: a write takes at most this many bytes
+    // Folders that refuse changes, as Program Files refuses them to a user
+    // who is no administrator: in them and below, files cannot be made,
+    // opened to change, replaced, moved in or out or deleted, nor folders
+    // made (ERROR_ACCESS_DENIED); reading works. Permissions cannot stand in
+    // for this: the root user that runs the tests ignores them.
+    std::vector<std::string> refusingFolders;
+    bool refuses(const char* path) const;
+
+    // --- the user's application-data folder ---
+    // Non-empty: SHGetFolderPathA answers this folder for the current user's
+    // CSIDL_APPDATA, so that the module's per-user file is the host's own.
+    std::string appDataFolder;
 
     // --- failing calls ---
     // The nth call from now of the named import fails, as the system fails

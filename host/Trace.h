@@ -15,7 +15,7 @@ struct TraceEvent {
     UINT message;        // Send, Post: the message; ExitWindows: the flags
     WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked
     LPARAM lParam;
-    LRESULT result;      // Send: the player's answer
+    LRESULT result;      // Send: the player's answer; File: 1 when the call succeeded
     HWND window;         // Send, Post: target; MessageBox: owner
     std::string text;    // MessageBox: text, as UTF-8; Heap, File: the function called
     std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any
