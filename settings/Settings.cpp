@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <shlobj.h>
 #include <string.h>
 
 #include "plugin/PluginDescriptor.h"
@@ -10,6 +11,8 @@ namespace {
 
 // Same length as the settings file's name, so it fits wherever that fits.
 const char TemporaryFileName[] = "gen_nightcap.tmp";
+// The plug-in's own folder in the user's application-data folder.
+const char PerUserFolderName[] = "Nightcap";
 
 void putInt(unsigned char* at, int value) {
     unsigned int bits = static_cast<unsigned int>(value);
@@ -40,9 +43,96 @@ bool siblingPath(const char* path, const char* name, char* out, size_t outChars)
     return true;
 }
 
+// folder, a backslash and name; folder has no trailing backslash.
+bool childPath(const char* folder, const char* name, char* out, size_t outChars) {
+    size_t folderChars = strlen(folder);
+    size_t nameChars = strlen(name);
+    if (folderChars + 1 + nameChars + 1 > outChars) {
+        return false;
+    }
+    memcpy(out, folder, folderChars);
+    out[folderChars] = '\\';
+    memcpy(out + folderChars + 1, name, nameChars + 1);
+    return true;
+}
+
+// The Nightcap folder in the user's roaming application-data folder, and
+// the settings file in it; both buffers ModulePathChars long.
+bool perUserPaths(char* folder, char* path) {
+    char appData[MAX_PATH];
+    if (SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData) != S_OK) {
+        return false;
+    }
+    appData[MAX_PATH - 1] = '\0';
+    return childPath(appData, PerUserFolderName, folder, ModulePathChars) &&
+           childPath(folder, SettingsFileName, path, ModulePathChars);
+}
+
 bool writeAll(HANDLE file, const unsigned char* data, DWORD size) {
     DWORD written = 0;
     return WriteFile(file, data, size, &written, NULL) && written == size;
+}
+
+enum WriteResult { Written, KeptReadOnly, NotWritten };
+
+WriteResult writeRecord(const char* path, const unsigned char* record) {
+    char temporary[ModulePathChars];
+    if (!siblingPath(path, TemporaryFileName, temporary, sizeof temporary)) {
+        return NotWritten;
+    }
+    // A read-only file is the user's word that it must not change.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return KeptReadOnly;
+    }
+    // Write a sibling first and move it over the file, so that a failure on
+    // the way never leaves a damaged or empty settings file behind.
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return NotWritten;
+    }
+    bool written = writeAll(file, record, SettingsFileSize) && FlushFileBuffers(file);
+    bool closed = CloseHandle(file) != FALSE;
+    if (!written || !closed ||
+        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary);
+        return NotWritten;
+    }
+    return Written;
+}
+
+enum ReadResult { WholeRecord, NoFile, NoRecord };
+
+ReadResult readRecord(const char* path, unsigned char* record) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NoFile : NoRecord;
+    }
+    DWORD total = 0;
+    while (total < static_cast<DWORD>(SettingsFileSize)) {
+        DWORD got = 0;
+        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL) || got == 0) {
+            break;
+        }
+        total += got;
+    }
+    CloseHandle(file);
+    return total == static_cast<DWORD>(SettingsFileSize) ? WholeRecord : NoRecord;
+}
+
+// True when no per-user settings file is left.
+bool removePerUserFile() {
+    char folder[ModulePathChars];
+    char path[ModulePathChars];
+    if (!perUserPaths(folder, path)) {
+        return false;
+    }
+    if (DeleteFileA(path)) {
+        return true;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
@@ -52,7 +142,8 @@ Settings::Settings()
       minutes(10),
       countMode(CountMode::Songs),
       stopMethod(StopMethod::WaitForSongEnd),
-      finalAction(FinalAction::HaltComputer) {}
+      finalAction(FinalAction::HaltComputer),
+      perUserFileMayExist(true) {}
 
 int Settings::setCountMode(int value) {
     int previous = countMode;
@@ -89,19 +180,7 @@ bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) 
     return siblingPath(moduleName, SettingsFileName, path, pathChars < limit ? pathChars : limit);
 }
 
-bool Settings::save() const {
-    char path[ModulePathChars];
-    char temporary[ModulePathChars];
-    if (!filePath(pluginDescriptor.moduleInstance, path, sizeof path) ||
-        !siblingPath(path, TemporaryFileName, temporary, sizeof temporary)) {
-        return false;
-    }
-    // A read-only file is the user's word that it must not change.
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return false;
-    }
-
+bool Settings::save() {
     unsigned char record[SettingsFileSize];
     putInt(record + 0, countMode);
     putInt(record + 4, stopMethod);
@@ -109,42 +188,51 @@ bool Settings::save() const {
     putInt(record + 12, songs);
     putInt(record + 16, minutes);
 
-    // Write a sibling first and move it over the file, so that a failure on
-    // the way never leaves a damaged or empty settings file behind.
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
+    char path[ModulePathChars];
+    if (filePath(pluginDescriptor.moduleInstance, path, sizeof path)) {
+        WriteResult beside = writeRecord(path, record);
+        if (beside != NotWritten) {
+            // The file beside the module holds the user's choices again (or,
+            // read-only, the ones they keep): a per-user file would hide it.
+            if (perUserFileMayExist) {
+                perUserFileMayExist = !removePerUserFile();
+            }
+            return beside == Written;
+        }
+    }
+    // The module's folder refuses the file (Program Files does, to a user
+    // who is no administrator), or its path cannot be had or does not fit.
+    char folder[ModulePathChars];
+    char perUser[ModulePathChars];
+    if (!perUserPaths(folder, perUser)) {
         return false;
     }
-    bool written = writeAll(file, record, SettingsFileSize) && FlushFileBuffers(file);
-    bool closed = CloseHandle(file) != FALSE;
-    if (!written || !closed ||
-        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary);
+    CreateDirectoryA(folder, NULL);  // there already, or the save fails below
+    if (writeRecord(perUser, record) != Written) {
         return false;
     }
+    perUserFileMayExist = true;
     return true;
 }
 
 bool Settings::load() {
-    char path[ModulePathChars];
-    if (!filePath(pluginDescriptor.moduleInstance, path, sizeof path)) {
-        return false;
-    }
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
     unsigned char record[SettingsFileSize];
-    DWORD total = 0;
-    while (total < static_cast<DWORD>(SettingsFileSize)) {
-        DWORD got = 0;
-        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL) || got == 0) {
-            break;
+    bool whole = false;
+    // While the module's folder refuses saves, the latest is the per-user one.
+    if (perUserFileMayExist) {
+        char folder[ModulePathChars];
+        char perUser[ModulePathChars];
+        if (perUserPaths(folder, perUser)) {
+            ReadResult read = readRecord(perUser, record);
+            whole = read == WholeRecord;
+            perUserFileMayExist = read != NoFile;
         }
-        total += got;
     }
-    CloseHandle(file);
-    if (total != static_cast<DWORD>(SettingsFileSize)) {
+    if (!whole) {
+        char path[ModulePathChars];
+        whole = filePath(pluginDescriptor.moduleInstance, path, sizeof path) && readRecord(path, record) == WholeRecord;
+    }
+    if (!whole) {
         return false;
     }
     countMode = getInt(record + 0);

@@ -1,7 +1,8 @@
 #pragma once
 // The five values that describe a countdown, and the 20-byte file that keeps
-// them beside the module. While a countdown runs, the two counts in memory are
-// the remaining counts; the file keeps the user's values.
+// them beside the module, or, while the module's folder refuses it, in the
+// user's own application-data folder. While a countdown runs, the two counts
+// in memory are the remaining counts; the file keeps the user's values.
 
 #include <windows.h>
 #include <stddef.h>
@@ -48,10 +49,13 @@ public:
     int getFinalAction() const { return finalAction; }
     int setFinalAction(int value);
 
-    // True only when all 20 bytes reached the file, which then replaced the
-    // previous one; on failure the previous file is left as it was.
-    bool save() const;
-    // Replaces all five values from the file, or none of them.
+    // True only when all 20 bytes reached a file, which then replaced the
+    // previous one; on failure the previous files are left as they were.
+    // Beside the module first; where that is refused, in the per-user
+    // folder. A save beside the module removes the per-user file.
+    bool save();
+    // Replaces all five values from the per-user file when it holds a whole
+    // record, else from the file beside the module, or none of them.
     bool load();
 
     // The settings file beside the module, into path (ModulePathChars long).
@@ -65,4 +69,8 @@ private:
     int countMode;
     int stopMethod;
     int finalAction;
+    // False once this object has seen that no per-user file is there (and
+    // made none since): then a load does not look for one, and a save beside
+    // the module calls nothing more than it always did.
+    bool perUserFileMayExist;
 };

@@ -17,6 +17,7 @@ ProbeFunction probe(HMODULE module, const char* name) {
 void HostFixture::SetUp() {
     folder = newFolder("test");
     ASSERT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << folder;
+    appData = newFolder("appdata");
     player.playlist = PlayerModel::defaultPlaylist();
     playerWindow.reset(new PlayerWindow(player));
     ASSERT_NE(playerWindow->handle(), static_cast<HWND>(NULL));
@@ -28,12 +29,14 @@ void HostFixture::TearDown() {
     playerWindow.reset();
     takeQuitMessage();
     removeFolder(folder);
+    removeFolder(appData);
 }
 
 void HostFixture::loadPlugin(const char* dllName) {
     ASSERT_TRUE(host->load(PluginHost::besideProgram(dllName))) << dllName;
     host->fakeModuleName = true;
     host->moduleName = folder + "\\" + dllName;
+    host->appDataFolder = appData;
     host->attach(playerWindow->handle());
 }
 

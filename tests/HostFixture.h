@@ -1,7 +1,8 @@
 #pragma once
 // A test with the real plug-in loaded in a PluginHost, a simulated player
-// window on the test thread, and the module's own file name pointed into a
-// fresh folder, so every test has its own settings file.
+// window on the test thread, and the module's own file name and the user's
+// application-data folder pointed into fresh folders, so every test has its
+// own settings files.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -41,7 +42,8 @@ protected:
     void TearDown() override;
 
     // Loads the module (the shipped one unless told otherwise), fakes its
-    // location into folder, writes the two handles. Does not call init.
+    // location into folder and the user's application-data folder into
+    // appData, writes the two handles. Does not call init.
     void loadPlugin(const char* dllName = "gen_Nightcap.dll");
     // loadPlugin and init, which must succeed.
     void startPlugin(const char* dllName = "gen_Nightcap.dll");
@@ -52,6 +54,8 @@ protected:
     void writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const;
     std::vector<unsigned char> readSettingsBytes() const;
     std::vector<std::string> filesInFolder() const;
+    // Where the module keeps its settings while its own folder refuses them.
+    std::string perUserPath() const { return appData + "\\Nightcap\\gen_nightcap.dat"; }
 
     // Removes and returns the quit request posted to this thread, if any.
     bool takeQuitMessage();
@@ -63,6 +67,7 @@ protected:
     void setModuleSettings(const SettingsValues& values) const;
 
     std::string folder;
+    std::string appData;
     PlayerModel player;
     std::unique_ptr<PlayerWindow> playerWindow;
     std::unique_ptr<PluginHost> host;

@@ -429,6 +429,9 @@ TEST_F(EngineTest, FinalActions) {
     }
 }
 
+// Where the module's folder takes the saves, the per-user folder is looked
+// at once, at start-up, and never written: a start, a finish and a close
+// leave it empty.
 TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
     playing(240000);
     startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 7);
@@ -441,6 +444,10 @@ TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
     EXPECT_EQ(after.songs, 3);
     EXPECT_EQ(after.minutes, 7);
     EXPECT_EQ(readSettingsBytes(), saved);
+    inDialog({[](DialogDriver& d) { d.escape(); }});
+    EXPECT_EQ(host->callsOf("SHGetFolderPathA"), 1);
+    EXPECT_EQ(host->callsOf("CreateDirectoryA"), 0);
+    EXPECT_TRUE(filesIn(appData).empty());
 }
 
 // --- power-off ---

@@ -1,5 +1,7 @@
 // The settings file as the user's choices meet it: what is loaded at start-up
-// shows in the dialog, and closing the idle dialog saves what it holds.
+// shows in the dialog, and closing the idle dialog saves what it holds;
+// beside the module, or in the per-user file while the module's folder
+// refuses it.
 
 #include <string>
 
@@ -51,6 +53,23 @@ protected:
         driver.then([](DialogDriver& d) { d.escape(); });
         driver.run([&] { host->config(); });
         return shown;
+    }
+
+    // A fresh host on the same folders, as the next start of the player.
+    void restart(bool folderRefuses) {
+        host.reset(new PluginHost());
+        loadPlugin();
+        if (folderRefuses) {
+            host->refusingFolders.push_back(folder);
+        }
+        ASSERT_EQ(host->init(), 0);
+    }
+
+    bool perUserFileExists() const { return GetFileAttributesA(perUserPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    void writePerUserBytes(const std::vector<unsigned char>& bytes) const {
+        CreateDirectoryA((appData + "\\Nightcap").c_str(), NULL);
+        ASSERT_TRUE(writeFileBytes(perUserPath(), bytes));
     }
 
     std::vector<std::string> temporaryFiles() const {
@@ -111,6 +130,14 @@ TEST_F(SettingsTest, OnlyAWholeRecordIsLoaded) {
     EXPECT_EQ(shown.stopMethod, 3);
     EXPECT_EQ(shown.finalAction, 1);
     EXPECT_EQ(readSettingsBytes(), record);
+    host.reset(new PluginHost());
+
+    writePerUserBytes(std::vector<unsigned char>(record.begin(), record.end() - 1));
+    startPlugin();
+    shown = openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "5"); });
+    EXPECT_EQ(shown.songs, "4") << "a 19-byte per-user file gives way to the file beside the module";
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 5, 30));
+    EXPECT_FALSE(perUserFileExists()) << "and the save beside the module removes it";
 }
 
 // Counts are not clamped on load; the dialog shows them as they are and
@@ -143,7 +170,8 @@ TEST_F(SettingsTest, ModuleNameWithoutBackslashUsesTheCurrentFolder) {
 
 // A module path the system cuts short, or one too long for the settings
 // file's name, must not send the file somewhere else: nothing is read or
-// written, and the defaults stand.
+// written beside the module, the defaults stand, and the save goes to the
+// per-user file.
 TEST_F(SettingsTest, PathsThatDoNotFitAreNeitherReadNorWritten) {
     // Cut at 259 characters, the name's last backslash is the test folder's
     // own, where a cut-off path would find this file.
@@ -177,6 +205,8 @@ TEST_F(SettingsTest, PathsThatDoNotFitAreNeitherReadNorWritten) {
         EXPECT_EQ(shown.songs, "3");
         EXPECT_EQ(readSettingsBytes(), before);
         EXPECT_TRUE(temporaryFiles().empty());
+        EXPECT_EQ(readFileBytes(perUserPath()), settingsBytes(1, 1, 3, 9, 10));
+        DeleteFileA(perUserPath().c_str());
     }
 }
 
@@ -239,15 +269,79 @@ TEST_F(SettingsTest, FailedSavesKeepTheLastGoodFile) {
     EXPECT_TRUE(filesInFolder().empty());
 }
 
+// A read-only file is the listener's word that the choices in it stay: a
+// save neither changes it nor goes to the per-user file instead, and a
+// per-user file left from a refusing folder gives way to it.
 TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
     writeSettings(2, 3, 1, 4, 30);
     std::vector<unsigned char> good = readSettingsBytes();
     ASSERT_TRUE(SetFileAttributesA(settingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    writePerUserBytes(settingsBytes(2, 3, 1, 7, 30));
     startPlugin();
-    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); });
+    EXPECT_EQ(openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); }).songs, "7");
     EXPECT_EQ(readSettingsBytes(), good);
     EXPECT_TRUE(GetFileAttributesA(settingsPath().c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(temporaryFiles().empty());
+    EXPECT_FALSE(perUserFileExists());
+    restart(false);
+    EXPECT_EQ(openAndClose().songs, "4");
+    EXPECT_FALSE(perUserFileExists());
+}
+
+// Program Files refuses a listener's files. Their choices go to the per-user
+// file, win over an older file beside the module, come back at the next
+// start and after a finished countdown, and move back beside the module as
+// soon as its folder takes them again.
+TEST_F(SettingsTest, ARefusingFolderKeepsTheChoicesInThePerUserFile) {
+    writeSettings(1, 1, 3, 5, 10);  // from before the folder refused
+    restart(true);
+    EXPECT_EQ(openAndClose([](DialogDriver& d) {
+                  d.paste(IDC_SONGS, "2");
+                  d.click(IDC_STOP_PLAYING);
+              }).songs,
+              "5");
+    std::vector<unsigned char> chosen = settingsBytes(1, 1, 1, 2, 10);
+    EXPECT_EQ(readFileBytes(perUserPath()), chosen);
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 5, 10));
+    EXPECT_TRUE(temporaryFiles().empty());
+
+    restart(true);
+    player.state = PlayerModel::Playing;
+    player.positionMs = 240000;
+    DialogDriver driver(playerWindow->handle(), host.get());
+    std::string shown;
+    driver.then([&](DialogDriver& d) {
+        shown = d.text(IDC_SONGS);
+        d.click(IDC_START_STOP);
+    });
+    driver.run([&] { host->config(); });
+    EXPECT_EQ(shown, "2");
+    ASSERT_EQ(host->liveTimers(), 1);
+    for (int i = 0; i < 1000 && host->liveTimers() > 0; ++i) {
+        player.advance(500);
+        host->tick();
+    }
+    ASSERT_EQ(host->liveTimers(), 0) << "the two songs were not counted down";
+    EXPECT_EQ(openAndClose().songs, "2") << "the finish reloads the chosen count, not 0";
+    EXPECT_EQ(readFileBytes(perUserPath()), chosen);
+
+    host->refusingFolders.clear();
+    openAndClose();
+    EXPECT_EQ(readSettingsBytes(), chosen);
+    EXPECT_FALSE(perUserFileExists());
+}
+
+// Both places refusing: the choices live on in memory for the session, and
+// nothing is said and nothing written anywhere.
+TEST_F(SettingsTest, BothPlacesRefusingKeepTheChoicesInMemoryOnly) {
+    loadPlugin();
+    host->refusingFolders = {folder, appData};
+    ASSERT_EQ(host->init(), 0);
+    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "9"); });
+    EXPECT_EQ(openAndClose().songs, "9");
+    EXPECT_EQ(host->trace.count(TraceEvent::MessageBox), 0);
+    EXPECT_TRUE(filesInFolder().empty());
+    EXPECT_TRUE(filesIn(appData).empty());
 }
 
 TEST_F(SettingsTest, ASaveReplacesTheWholeFile) {
