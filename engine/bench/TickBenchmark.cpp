@@ -23,8 +23,9 @@ const int Batches = 35;
 const double NominalFadeMs = 255 * (5000 / 255);  // 4845
 
 const char* const HeapCalls[] = {"malloc", "calloc", "realloc", "free"};
-const char* const FileCalls[] = {"CreateFileA", "ReadFile",           "WriteFile",   "FlushFileBuffers",
-                                 "CloseHandle", "GetFileAttributesA", "DeleteFileA", "MoveFileExA"};
+const char* const FileCalls[] = {"CreateFileA",      "ReadFile",          "WriteFile",          "FlushFileBuffers",
+                                 "CloseHandle",      "GetFileAttributesA", "DeleteFileA",        "MoveFileExA",
+                                 "CreateDirectoryA", "SHGetFolderPathA"};
 
 // Counted whether the trace records or not.
 template <size_t Count>

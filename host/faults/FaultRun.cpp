@@ -53,7 +53,8 @@ std::string joined(const std::vector<std::string>& lines) {
 
 class FaultRun {
 public:
-    FaultRun(const std::string& function, bool everyCall) : folder(newFolder("faults")) {
+    FaultRun(const std::string& function, bool everyCall)
+        : folder(newFolder("faults")), appData(newFolder("faults-appdata")) {
         failing = function;
         every = everyCall;
     }
@@ -61,6 +62,7 @@ public:
         host.reset();
         window.reset();
         removeFolder(folder);
+        removeFolder(appData);
     }
 
     void play(const std::string& scenario);
@@ -83,6 +85,7 @@ private:
     void report();
 
     std::string folder;
+    std::string appData;  // the user's application-data folder, as the module sees it
     std::string failing;
     bool every = false;
     PlayerModel player;
@@ -102,13 +105,16 @@ bool FaultRun::start(const std::vector<unsigned char>& record) {
     host.reset(new PluginHost());
     host->fakeModuleName = true;
     host->moduleName = folder + "\\gen_Nightcap.dll";
+    host->appDataFolder = appData;
     // A save writes a temporary file before moving it over: a whole record
     // in it, once closed, is one the settings file may hold afterwards.
     host->trace.onEvent = [this](const TraceEvent& event) {
         if (event.kind == TraceEvent::File && event.text == "CloseHandle") {
-            std::vector<unsigned char> written = readFileBytes(folder + "\\gen_nightcap.tmp");
-            if (written.size() == SettingsFileSize) {
-                records.insert(written);
+            for (const std::string& place : {folder, appData + "\\Nightcap"}) {
+                std::vector<unsigned char> written = readFileBytes(place + "\\gen_nightcap.tmp");
+                if (written.size() == SettingsFileSize) {
+                    records.insert(written);
+                }
             }
         }
     };
@@ -227,8 +233,15 @@ void FaultRun::report() {
     if (records.count(file) == 0) {
         broken.push_back("the settings file holds " + std::to_string(file.size()) + " bytes of no whole record");
     }
-    if (GetFileAttributesA((folder + "\\gen_nightcap.tmp").c_str()) != INVALID_FILE_ATTRIBUTES) {
-        facts.push_back("a temporary settings file was left behind");
+    // The per-user file, where a refused save went: whole, or not there.
+    std::string perUser = appData + "\\Nightcap\\gen_nightcap.dat";
+    if (GetFileAttributesA(perUser.c_str()) != INVALID_FILE_ATTRIBUTES && records.count(readFileBytes(perUser)) == 0) {
+        broken.push_back("the per-user settings file holds no whole record");
+    }
+    for (const std::string& place : {folder, appData + "\\Nightcap"}) {
+        if (GetFileAttributesA((place + "\\gen_nightcap.tmp").c_str()) != INVALID_FILE_ATTRIBUTES) {
+            facts.push_back("a temporary settings file was left behind");
+        }
     }
     for (const std::string& fact : facts) {
         printf("fact: %s\n", fact.c_str());

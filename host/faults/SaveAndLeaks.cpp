@@ -42,7 +42,8 @@ std::vector<unsigned char> newRecord() {
     return settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 9, 10);
 }
 
-// The module loaded and initialised in a host, its settings in folder.
+// The module loaded and initialised in a host, its settings in folder, and
+// its application-data folder inside it.
 struct Session {
     PlayerModel player;
     std::unique_ptr<PlayerWindow> window;
@@ -52,6 +53,8 @@ struct Session {
         window.reset(new PlayerWindow(player));
         host.fakeModuleName = true;
         host.moduleName = folder + "\\gen_Nightcap.dll";
+        host.appDataFolder = folder + "\\AppData";
+        CreateDirectoryA(host.appDataFolder.c_str(), NULL);
         if (!host.load(PluginHost::besideProgram("gen_Nightcap.dll"))) {
             return false;
         }
