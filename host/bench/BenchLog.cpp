@@ -148,6 +148,10 @@ void BenchLog::event(const TraceEvent& event) {
     }
 }
 
+void BenchLog::did(const std::string& text) {
+    add(Item{text, -1, -1});
+}
+
 void BenchLog::note(const std::string& text) {
     if (inTick) {
         deferredNotes.push_back(text);

@@ -32,6 +32,8 @@ public:
     void sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
     // Anything else the module did: posts, pauses, timers, boxes, power.
     void event(const TraceEvent& event);
+    // Something the module did, in words ("saved its settings to ...").
+    void did(const std::string& text);
     // The bench's own remark (transport, track changes, what it did).
     void note(const std::string& text);
 

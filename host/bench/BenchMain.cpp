@@ -27,6 +27,9 @@ const char Usage[] =
     "                         fast as it can (instead of real timers)\n"
     "  --ticks-per-beat N     simulated clock: ticks per 10 ms heartbeat (default 10)\n"
     "  --home DIR             the plug-in believes it lives in DIR: its settings file is kept there\n"
+    "  --home-refuses         the plug-in's folder refuses new files, as Program Files does to a listener\n"
+    "  --appdata DIR          the listener's application-data folder, where the plug-in keeps its\n"
+    "                         settings when its own folder refuses them (default: the system's)\n"
     "  --script               play one countdown by itself, print the log and the outcome, and close;\n"
     "                         exit status 0 when the plug-in did what was chosen\n"
     "  scripted session:\n"
@@ -73,8 +76,8 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool takesValue = arg == "--plugin" || arg == "--playlist" || arg == "--speed" || arg == "--home" ||
-                          arg == "--songs" || arg == "--minutes" || arg == "--stop-method" || arg == "--final" ||
-                          arg == "--idle-shot" || arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
+                          arg == "--appdata" || arg == "--songs" || arg == "--minutes" || arg == "--stop-method" ||
+                          arg == "--final" || arg == "--idle-shot" || arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
                           arg == "--limit";
         if (takesValue && value == nullptr) {
             fprintf(stderr, "bench_player: %s needs a value\n%s", arg.c_str(), Usage);
@@ -95,6 +98,10 @@ int main(int argc, char** argv) {
             options.ticksPerHeartbeat = atoi(value) > 0 ? atoi(value) : 1;
         } else if (arg == "--home") {
             options.homeFolder = value;
+        } else if (arg == "--home-refuses") {
+            options.homeRefuses = true;
+        } else if (arg == "--appdata") {
+            options.appDataFolder = value;
         } else if (arg == "--script") {
             scripted = true;
         } else if (arg == "--songs" || arg == "--minutes") {

@@ -1,15 +1,30 @@
 #include "host/bench/BenchPlayer.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "host/DialogDriver.h"
+#include "host/Files.h"
 #include "plugin/PlayerMessages.h"
+#include "settings/Settings.h"
 
 namespace {
 
 std::string fileNameOf(const std::string& path) {
     size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string folderOf(const std::string& path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    char fullA[2 * MAX_PATH];
+    char fullB[2 * MAX_PATH];
+    return GetFullPathNameA(a.c_str(), sizeof fullA, fullA, NULL) != 0 &&
+           GetFullPathNameA(b.c_str(), sizeof fullB, fullB, NULL) != 0 && _stricmp(fullA, fullB) == 0;
 }
 
 }  // namespace
@@ -96,9 +111,23 @@ bool BenchPlayer::start(std::string& error) {
         host.fakeModuleName = true;
         host.moduleName = options.homeFolder + "\\" + fileNameOf(file);
     }
+    char moduleName[MAX_PATH] = "";
+    GetModuleFileNameA(host.module(), moduleName, MAX_PATH);
+    std::string home = host.fakeModuleName ? folderOf(host.moduleName) : folderOf(moduleName);
+    besideSettings = home + "\\gen_nightcap.dat";
+    if (options.homeRefuses) {
+        host.refusingFolders.push_back(home);
+    }
+    if (!options.appDataFolder.empty()) {
+        CreateDirectoryA(options.appDataFolder.c_str(), NULL);
+        host.appDataFolder = options.appDataFolder;
+    }
     PluginDescriptor* descriptor = host.descriptor();
     description = descriptor->description != nullptr ? descriptor->description : "(no description)";
     log.note("loaded " + description + " from " + file);
+    if (options.homeRefuses) {
+        log.note("its folder " + home + " refuses new files, as Program Files does to a listener");
+    }
     host.attach(window());
     facts.initResult = host.init();
     facts.pluginReady = facts.initResult == 0;
@@ -296,6 +325,9 @@ void BenchPlayer::afterPlayerChange() {
 // --- what the plug-in did -----------------------------------------------------
 
 void BenchPlayer::onTraceEvent(const TraceEvent& event) {
+    if (event.kind == TraceEvent::File) {
+        noteSettingsFile(event);
+    }
     if (event.isResource()) {
         return;
     }
@@ -342,6 +374,27 @@ void BenchPlayer::onTraceEvent(const TraceEvent& event) {
         break;
     default:
         break;
+    }
+}
+
+// Told only for a settings file other than the one beside the plug-in, so
+// that the listener sees where their choices went.
+void BenchPlayer::noteSettingsFile(const TraceEvent& event) {
+    const std::string name = event.caption;
+    const std::string settingsName = "\\gen_nightcap.dat";
+    if (event.result == 0 || name.size() < settingsName.size() ||
+        _stricmp(name.c_str() + name.size() - settingsName.size(), settingsName.c_str()) != 0 ||
+        sameFile(name, besideSettings)) {
+        return;
+    }
+    log.setClock(clock.playerMs());
+    // A load opens the file to read it, and takes only a whole record.
+    if (event.text == "CreateFileA" && readFileBytes(name).size() >= static_cast<size_t>(SettingsFileSize)) {
+        log.did("read its settings from " + name + ", not from beside the plug-in");
+    } else if (event.text == "MoveFileExA") {
+        log.did("saved its settings to " + name + ", not beside the plug-in");
+    } else if (event.text == "DeleteFileA") {
+        log.did("removed " + name + ": its settings are beside the plug-in again");
     }
 }
 

@@ -27,6 +27,12 @@ struct BenchOptions {
     // Non-empty: the plug-in believes it lives in this folder, so its
     // settings file is kept there and not beside the real DLL.
     std::string homeFolder;
+    // The plug-in's folder refuses new files, as Program Files does for a
+    // listener who is no administrator: its settings go to its per-user file.
+    bool homeRefuses = false;
+    // Non-empty: the user's application-data folder, where the plug-in keeps
+    // that per-user file, as the plug-in sees it.
+    std::string appDataFolder;
     bool showMessageBoxes = true;  // show the plug-in's boxes; else answer OK unseen
     bool echo = true;              // print the log on standard output as well
     bool show = true;              // show the window
@@ -121,6 +127,7 @@ private:
     void userDoes(const std::string& what, void (PlayerModel::*button)());
     void afterPlayerChange();
     void onTraceEvent(const TraceEvent& event);
+    void noteSettingsFile(const TraceEvent& event);
     void announcePowerOff();
 
     BenchClock clock;
@@ -131,4 +138,5 @@ private:
     std::vector<std::string> powerOffSteps;
     std::string description;
     std::string file;
+    std::string besideSettings;  // the settings file beside the plug-in, as it names it
 };

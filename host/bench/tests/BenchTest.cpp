@@ -81,6 +81,8 @@ protected:
         options.simulated = true;
         options.ticksPerHeartbeat = 10;
         options.homeFolder = folder;
+        options.homeRefuses = homeRefuses;
+        options.appDataFolder = appData;
         options.showMessageBoxes = false;
         options.echo = false;
         options.playlistPath = playlistPath;
@@ -110,6 +112,7 @@ protected:
 
     std::unique_ptr<BenchPlayer> bench;
     std::unique_ptr<BenchSession> session;
+    bool homeRefuses = false;
 };
 
 TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
@@ -177,6 +180,23 @@ TEST_F(BenchTest, OneSongThenHaltStopsAndAsksToPowerOffButIsIntercepted) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].message, static_cast<UINT>(EWX_POWEROFF | EWX_FORCE));
     EXPECT_TRUE(bench->host.trace.ofKind(TraceEvent::MessageBox).empty()) << "power-off did not fail";
+}
+
+// In a plug-in folder that refuses new files, the log says where the
+// settings went instead, and where the countdown's finish read them from.
+TEST_F(BenchTest, TheLogNamesThePerUserSettingsFile) {
+    homeRefuses = true;
+    Scenario scenario = songs(1, FinalAction::StopPlaying);
+    scenario.reopenDialog = false;
+    play(scenario);
+    const BenchLog& log = bench->log;
+    EXPECT_TRUE(log.contains("Nightcap: saved its settings to " + perUserPath() + ", not beside the plug-in"))
+        << allLines(log);
+    std::string last = tickLine(log, bench->facts.tickAtFinish);
+    EXPECT_NE(last.find("; read its settings from " + perUserPath() + ", not from beside the plug-in; stop"),
+              std::string::npos)
+        << last;
+    EXPECT_TRUE(filesInFolder().empty());
 }
 
 TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
