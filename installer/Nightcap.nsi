@@ -5,8 +5,9 @@
 ;   VERSION_FULL  the four-part version for the file's version resource
 ;   STAGE         the folder holding the gen_Nightcap.dll to ship
 ;   OUTFILE       the installer to write
-; It never touches gen_nightcap.dat, the listener's settings beside the DLL;
-; only the uninstaller removes it, and only when asked to.
+; It never touches gen_nightcap.dat, the listener's settings beside the DLL
+; (or, while the Plugins folder refuses them, in %APPDATA%\Nightcap); only
+; the uninstaller removes them, and only when asked to.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -19,6 +20,8 @@ ManifestDPIAware true
 !include LogicLib.nsh
 !include x64.nsh
 !include MUI2.nsh
+!include FileFunc.nsh
+!include Sections.nsh
 
 !define PLAYER_ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp"
 !define OUR_ENTRY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Nightcap"
@@ -53,7 +56,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}, MI
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Your Nightcap settings stay in Winamp's Plugins folder unless you tick them too."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Your Nightcap settings stay where they are unless you tick them too."
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -219,7 +222,23 @@ Section /o "un.My settings (gen_nightcap.dat)" UnSettings
   Delete "$INSTDIR\Plugins\gen_nightcap.dat"
   ; left behind only by a save that was cut short
   Delete "$INSTDIR\Plugins\gen_nightcap.tmp"
+  ; Where Nightcap keeps them while the Plugins folder refuses them: the
+  ; current user's own folder, which goes only when nothing else is in it.
+  SetShellVarContext current
+  Delete "$APPDATA\Nightcap\gen_nightcap.dat"
+  Delete "$APPDATA\Nightcap\gen_nightcap.tmp"
+  RMDir "$APPDATA\Nightcap"
 SectionEnd
+
+; /REMOVESETTINGS ticks "My settings", for a silent uninstall.
+Function un.onInit
+  ${un.GetParameters} $0
+  ClearErrors
+  ${un.GetOptions} $0 "/REMOVESETTINGS" $1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${UnSettings}
+  ${EndIf}
+FunctionEnd
 
 Section "-un.Entry"
   ReadRegDWORD $0 HKLM "${OUR_ENTRY}" "MadePluginsFolder"

@@ -115,6 +115,14 @@ wineserver -w >/dev/null 2>&1
 wait $playerPid 2>/dev/null
 end
 
+# The per-user settings, as a Plugins folder that refused them leaves them,
+# beside the player's own per-user folder, which is not ours.
+appdata=$(unix "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")
+mkdir -p "$appdata/Nightcap" "$appdata/Winamp"
+printf '\1\0\0\0\1\0\0\0\1\0\0\0\4\0\0\0\12\0\0\0' >"$appdata/Nightcap/gen_nightcap.dat"
+echo "[Winamp]" >"$appdata/Winamp/winamp.ini"
+perUser=$(md5sum <"$appdata/Nightcap/gen_nightcap.dat")
+
 begin "the uninstaller leaves the folder as it was, but for the settings"
 # It runs on from a copy in the temporary folder, so that it can delete
 # itself: wait for the whole prefix.
@@ -123,7 +131,20 @@ wineserver -w
 after=$(listing "$(unix "$player")")
 wanted=$(printf '%s  ./Plugins/gen_nightcap.dat\n%s\n%s\n' "${settings%% *}" "$before" ./Plugins | sort)
 [ "$(printf '%s\n' "$after" | sort)" = "$wanted" ] || fail "the folder differs: $(diff <(printf '%s\n' "$wanted") <(printf '%s\n' "$after" | sort) | grep '^[<>]')"
+[ "$(md5sum <"$appdata/Nightcap/gen_nightcap.dat" 2>/dev/null)" = "$perUser" ] || fail "the per-user settings changed"
 [ -z "$(entry DisplayName)" ] || fail "the Add/Remove Programs entry is still there"
+end
+
+begin "with \"My settings\" ticked, the uninstaller removes both settings files"
+run "$setup" /S
+run "$(unix "$player")/Uninstall Nightcap.exe" /S /REMOVESETTINGS
+wineserver -w
+[ ! -e "$plugins/gen_nightcap.dat" ] || fail "gen_nightcap.dat is still beside the module"
+[ ! -e "$appdata/Nightcap" ] || fail "the per-user folder is still there: $(ls -A "$appdata/Nightcap")"
+[ -f "$appdata/Winamp/winamp.ini" ] || fail "it removed the player's own per-user folder"
+after=$(listing "$(unix "$player")")
+wanted=$(printf '%s\n%s\n' "$before" ./Plugins | sort)
+[ "$(printf '%s\n' "$after" | sort)" = "$wanted" ] || fail "the folder differs: $(diff <(printf '%s\n' "$wanted") <(printf '%s\n' "$after" | sort) | grep '^[<>]')"
 end
 
 # --- 64-bit prefix: the player named in the 64-bit view, then per user --------
