@@ -39,7 +39,15 @@ public:
     int init();
     void config();
     void quit();
+    // The player lets go of the module (FreeLibrary), as it may do right
+    // after quit, even from inside the module's dialog; unload() then only
+    // releases what the module kept.
+    void releaseModule();
+    // Releases the player's reference, then any the module kept of its own,
+    // so that the next load starts afresh as in a new process.
     void unload();
+    // References the module held of its own when unload() released it.
+    int referencesKept = 0;
 
     HMODULE module() const { return moduleHandle; }
     PluginDescriptor* getDescriptor();  // calls the export
@@ -94,6 +102,7 @@ public:
 
     // --- heap ---
     std::set<void*> liveAllocations;  // the module's blocks not yet freed
+    bool guardHeap = false;           // new blocks from the guard heap (GuardHeap.h); set before load
 
     // --- files ---
     int writeLimitBytes = -1;      // non-negative: a write takes at most this many bytes
@@ -106,6 +115,8 @@ public:
     void failCall(const std::string& function, int nth = 1, bool every = false);
     // How often the module called the named import since load.
     int callsOf(const std::string& function) const;
+    // How many of the module's calls were made to fail since load.
+    int failedCalls = 0;
 
     // For the replaced imports: the host that loaded the module.
     static PluginHost* active;
@@ -122,6 +133,7 @@ private:
     CallCount& countOf(int importSlot);
 
     HMODULE moduleHandle = NULL;
+    bool moduleReleased = false;
     PluginDescriptor* descriptorPointer = nullptr;
     bool isInitialised = false;
     std::vector<CallCount> callCounts;

@@ -1,7 +1,8 @@
 #pragma once
 // A test with the real plug-in loaded in a PluginHost, a simulated player
 // window on the test thread, and the module's own file name pointed into a
-// fresh folder, so every test has its own settings file.
+// fresh folder, so every test has its own settings file. The module's heap
+// blocks come from the guard heap: a touch of a freed one faults at once.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -63,6 +64,9 @@ protected:
     void setModuleSettings(const SettingsValues& values) const;
 
     std::string folder;
+    // How many references the module is to keep of itself when the test
+    // ends; it keeps one only when quit inside its own dialog.
+    int referencesKept = 0;
     PlayerModel player;
     std::unique_ptr<PlayerWindow> playerWindow;
     std::unique_ptr<PluginHost> host;
