@@ -145,7 +145,9 @@ TEST_F(BenchTest, OneSongThenQuitEndsThePlayerWhileTheDialogIsOpen) {
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(facts.stopCommands, 0) << "quit comes without a stop command";
     EXPECT_EQ(bench->model.state, PlayerModel::Playing);
-    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish), "disarmed its timer; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish),
+              "disarmed its timer; quit (posted WM_QUIT to the player); told the dialog the countdown finished "
+              "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     // The quit reached the dialog's loop first (it was open again), ended
     // it, and then ended the player's own loop; pluginQuit came last.
     int posted = lineIndex(bench->log, "quit (posted WM_QUIT to the player)");
@@ -217,7 +219,9 @@ TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
     const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_EQ(facts.tickAtFinish, 121);
-    EXPECT_EQ(tickLine(bench->log, 121), "disarmed its timer; stop; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(tickLine(bench->log, 121),
+              "disarmed its timer; stop; quit (posted WM_QUIT to the player); told the dialog the countdown "
+              "finished (DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(bench->host.sleptMs, 0);
 }
