@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,8 +92,12 @@ public:
 
     // --- power-off ---
     bool tokenOpens = true;
-    bool privilegeGranted = true;
-    bool powerOffSucceeds = true;
+    bool privilegeGranted = true;  // the account holds the shutdown privilege
+    bool powerOffSucceeds = true;  // the system's other reasons to refuse
+    // The token as the module left it: open handles with their access, and
+    // whether the shutdown privilege is enabled.
+    std::map<HANDLE, DWORD> tokenAccess;
+    bool shutdownEnabled = false;
 
     // --- the module's own file name ---
     bool fakeModuleName = false;
