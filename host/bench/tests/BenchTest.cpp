@@ -260,6 +260,14 @@ TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
     box.caption = "!notice";
     box.text = "one\ntwo";
     EXPECT_EQ(BenchLog::describeEvent(box), "message box \"!notice\": one / two");
+    // A power-off that cannot work says why.
+    TraceEvent token = TraceEvent::of(TraceEvent::OpenToken, TOKEN_QUERY);
+    EXPECT_EQ(BenchLog::describeEvent(token),
+              "opened its process token without the right to adjust its privileges (access 8)");
+    TraceEvent adjusted = TraceEvent::of(TraceEvent::AdjustPrivileges, 1, 19, 0);
+    adjusted.text = "SeShutdownPrivilege";
+    EXPECT_EQ(BenchLog::describeEvent(adjusted),
+              "adjusted its privileges (SeShutdownPrivilege, attributes 0): the shutdown privilege is not enabled");
 }
 
 TEST(BenchLogTest, ATickIsOneLineWithItsFadeFoldedAndItsNotesAfter) {
