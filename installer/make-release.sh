@@ -2,15 +2,16 @@
 # Makes the release files from a built module: the installer and the zip.
 #   make-release.sh MODULE VERSION VERSION_FULL OUTDIR
 # The same module and sources always give the same bytes: every file is
-# dated SOURCE_DATE_EPOCH (by default the last commit's time), zipped in a
-# fixed order without extra fields, in UTC.
+# dated SOURCE_DATE_EPOCH (by default the commit's time, from
+# commit-date.sh), zipped in a fixed order without extra fields, in UTC.
 set -euo pipefail
 module=$1 version=$2 versionFull=$3 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 export TZ=UTC LC_ALL=C
-# No commit to date it from (a source tarball): 2026-01-01.
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+# A tree that cannot tell its commit's time only makes the tests' copies
+# (script/package stops instead): 2026-01-01.
+epoch=${SOURCE_DATE_EPOCH:-$(bash "$here/commit-date.sh" "$root" 2>/dev/null || echo 1767225600)}
 export SOURCE_DATE_EPOCH=$epoch
 
 stage=$out/stage
