@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Makes the release files from a built module: the installer and the zip.
 #   make-release.sh MODULE VERSION VERSION_FULL OUTDIR
-# The same module and sources always give the same bytes: every file is
-# dated SOURCE_DATE_EPOCH (by default the commit's time, from
+# The same module and sources always give the same bytes, wherever they lie:
+# every file is dated SOURCE_DATE_EPOCH (by default the commit's time, from
 # commit-date.sh), zipped in a fixed order without extra fields, in UTC.
 set -euo pipefail
 module=$1 version=$2 versionFull=$3 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-export TZ=UTC LC_ALL=C
+# A UTF-8 locale, or makensis cannot take a path that is not ASCII; C.UTF-8
+# comes with every Debian's C library.
+export TZ=UTC LC_ALL=C.UTF-8
 # A tree that cannot tell its commit's time only makes the tests' copies
 # (script/package stops instead): 2026-01-01.
 epoch=${SOURCE_DATE_EPOCH:-$(bash "$here/commit-date.sh" "$root" 2>/dev/null || echo 1767225600)}
