@@ -20,9 +20,12 @@ stage=$out/stage
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$module" "$stage/gen_Nightcap.dll"
-# Text for Notepad: CRLF line ends.
-sed 's/$/\r/' "$here/readme.txt" >"$stage/readme.txt"
-sed 's/$/\r/' "$root/LICENSE" >"$stage/license.txt"
+# Text for Notepad: CRLF line ends. The texts carry the plug-in's name, so
+# that unzipped into the player's Plugins folder they replace no other's;
+# the readme gets the version it belongs to.
+sed "s/@VERSION@/$version/g; s/@VERSION_FULL@/$versionFull/g; s/\$/\r/" \
+  "$here/readme.txt" >"$stage/Nightcap-readme.txt"
+sed 's/$/\r/' "$root/LICENSE" >"$stage/Nightcap-license.txt"
 chmod 644 "$stage"/*
 touch -d "@$epoch" "$stage"/*
 
@@ -32,4 +35,4 @@ makensis -V2 -NOCD -DVERSION="$version" -DVERSION_FULL="$versionFull" -DSTAGE="$
 
 zip=$out/Nightcap-$version.zip
 rm -f "$zip"
-(cd "$stage" && zip -q -X -D "$zip" gen_Nightcap.dll readme.txt license.txt)
+(cd "$stage" && zip -q -X -D "$zip" gen_Nightcap.dll Nightcap-readme.txt Nightcap-license.txt)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The zip for installing by hand: exactly the module, the readme and the
-# license; the module as built, the texts with CRLF line ends for Notepad.
-# Then both release files made again from their sources copied to a folder
-# whose name is not ASCII (makensis once refused such paths): the same bytes.
+# license, the texts named for the plug-in so that they clobber nothing in
+# the player's Plugins folder; the module as built, the texts with CRLF line
+# ends for Notepad, the readme naming its version. Then both release files
+# made again from their sources copied to a folder whose name is not ASCII
+# (makensis once refused such paths): the same bytes.
 #   zip-test.sh ZIP SETUP MODULE VERSION VERSION_FULL
 set -u
 zip=$1 setup=$2 module=$3 version=$4 versionFull=$5
@@ -11,13 +13,16 @@ failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
 names=$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')
-[ "$names" = "gen_Nightcap.dll license.txt readme.txt " ] || fail "the zip holds: $names"
+[ "$names" = "Nightcap-license.txt Nightcap-readme.txt gen_Nightcap.dll " ] || fail "the zip holds: $names"
 cmp -s <(unzip -p "$zip" gen_Nightcap.dll) "$module" || fail "its gen_Nightcap.dll is not the built module"
-for text in readme.txt license.txt; do
+for text in Nightcap-readme.txt Nightcap-license.txt; do
   lines=$(unzip -p "$zip" "$text" | wc -l)
   crlf=$(unzip -p "$zip" "$text" | grep -c $'\r$')
   (( lines > 10 && crlf == lines )) || fail "$text: $lines lines, $crlf of them ending in CRLF"
 done
+readme=$(unzip -p "$zip" Nightcap-readme.txt | tr -d '\r')
+grep -qxF "Version $version (gen_Nightcap.dll $versionFull)" <<<"$readme" || fail "the readme does not name its version"
+! grep -q '@[A-Z_]*@' <<<"$readme" || fail "the readme keeps a placeholder: $(grep -m1 '@[A-Z_]*@' <<<"$readme")"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
