@@ -127,7 +127,7 @@ bool isWhiteSpace(char c) {
 
 ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine)
     : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), countMode(0), stopMethod(0),
-      finalAction(0) {}
+      finalAction(0), window(NULL), abandoned(false), showsRunning(false) {}
 
 int ConfigDialog::parseCount(const char* text) {
     const char* at = text;
@@ -192,6 +192,14 @@ INT_PTR CALLBACK ConfigDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam
 }
 
 INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
+    if (abandoned) {
+        // Only ending is left; Esc tries again should the system have refused.
+        if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+            endAbandoned();
+            return TRUE;
+        }
+        return FALSE;
+    }
     switch (message) {
     case WM_COMMAND:
         return onCommand(hwnd, wParam);
@@ -245,6 +253,11 @@ INT_PTR ConfigDialog::onCommand(HWND hwnd, WPARAM wParam) {
 }
 
 BOOL ConfigDialog::onInit(HWND hwnd) {
+    window = hwnd;
+    if (abandoned) {
+        endAbandoned();
+        return TRUE;
+    }
     countMode = settings.getCountMode();
     stopMethod = settings.getStopMethod();
     finalAction = settings.getFinalAction();
@@ -333,6 +346,7 @@ void ConfigDialog::setFormEnabled(HWND hwnd, bool enable) {
         }
     }
     SetWindowTextA(GetDlgItem(hwnd, IDC_START_STOP), enable ? StartCaption : StopCaption);
+    showsRunning = !enable;
 }
 
 void ConfigDialog::transferCounts(HWND hwnd, bool toDialog) {
@@ -389,7 +403,16 @@ void ConfigDialog::onStartStop(HWND hwnd) {
         setFormEnabled(hwnd, true);
         return;
     }
-    if (!validate(hwnd)) {
+    if (showsRunning) {
+        // The countdown ended before its news reached the dialog: "stop"
+        // has nothing to stop, and must not start a countdown either.
+        setFormEnabled(hwnd, true);
+        transferCounts(hwnd, true);
+        return;
+    }
+    // A box shown by validate runs a message loop, in which the plug-in
+    // may have been quit.
+    if (!validate(hwnd) || abandoned) {
         return;
     }
     storeSettings();
@@ -421,6 +444,22 @@ void ConfigDialog::endDialog(HWND hwnd, INT_PTR result) {
         return;
     }
     dialogOpen = false;
+}
+
+void ConfigDialog::abandon() {
+    abandoned = true;
+    engine.detachDialog();
+    if (window != NULL) {
+        endAbandoned();
+    }
+}
+
+// Not through endDialog: the dialog must go even when the system refuses to
+// end it, since nobody is left to close it.
+void ConfigDialog::endAbandoned() {
+    if (!EndDialog(window, 0)) {
+        DestroyWindow(window);
+    }
 }
 
 bool ConfigDialog::storeSettings() {

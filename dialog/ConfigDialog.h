@@ -26,6 +26,10 @@ public:
 
     // Runs the modal dialog; returns at once when one is already open.
     void show();
+    // The plug-in is quitting while this dialog is shown: the dialog ends
+    // without waiting for the user, and nothing done in it from now on acts,
+    // whatever box or message comes back.
+    void abandon();
 
     static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -50,6 +54,7 @@ private:
     void onStartStop(HWND hwnd);
     void onClose(HWND hwnd, WPARAM command);
     void endDialog(HWND hwnd, INT_PTR result);
+    void endAbandoned();
     bool storeSettings();
     void addAboutMenuItem(HWND hwnd);
     void showAbout(HWND hwnd);
@@ -62,6 +67,9 @@ private:
     int countMode;
     int stopMethod;
     int finalAction;
+    HWND window;           // the dialog, once initialised
+    bool abandoned;
+    bool showsRunning;     // the button reads "stop"
 };
 
 // True while a configuration dialog is being shown; turns a second one away.

@@ -158,21 +158,19 @@ void CountdownEngine::finish(int finalAction) {
     disarm();
     runState.setRunning(false);
     settings.load();
-    switch (finalAction) {
-    case FinalAction::StopPlaying:
+    if (finalAction == FinalAction::StopPlaying || finalAction == FinalAction::HaltComputer) {
         sendStopCommand();
-        postToDialog(DialogNotifyFinished);
-        postToDialog(DialogNotifyCounts);
-        break;
-    case FinalAction::QuitPlayer:
+    } else if (finalAction == FinalAction::QuitPlayer) {
         postQuitToPlayer();
-        break;
-    case FinalAction::HaltComputer:
-        sendStopCommand();
+    }
+    // Whatever the end, the process may go on (a player that does not quit,
+    // a power-off refused): an open dialog must then show the idle form.
+    postToDialog(DialogNotifyFinished);
+    postToDialog(DialogNotifyCounts);
+    // Last: its boxes run a message loop in which the player may quit the
+    // plug-in, which frees this engine unless the dialog is shown.
+    if (finalAction == FinalAction::HaltComputer) {
         powerOff();
-        break;
-    default:
-        break;
     }
 }
 

@@ -2,9 +2,13 @@
 // its calls, can be made to fail (PluginHost::failCall), and writes what it
 // did into the host's one trace. Timers are simulated or warped, pauses
 // recorded, boxes answered unseen, and power-off never reaches the system;
-// the rest goes on to the real function. PassThroughCalls.cpp has the
-// module's other imports.
+// the rest goes on to the real function. Each refuses, as the system does,
+// what the module's behaviour depends on (a token opened without the right
+// to adjust it, a privilege not enabled, a timer or window that is gone),
+// and says what it checks. PassThroughCalls.cpp has the module's other
+// imports.
 
+#include <malloc.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -12,6 +16,7 @@
 
 #include <map>
 
+#include "host/GuardHeap.h"
 #include "host/HostCalls.h"
 
 int importSlot(const std::string& function) {
@@ -53,6 +58,11 @@ void CALLBACK realTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
     }
 }
 
+// A thread timer, as the system keeps one: an id that names a live timer of
+// the thread replaces it (same id, new period and callback); any other id is
+// ignored and a new one chosen. Without a callback the system would post
+// WM_TIMER to the thread with no window, which reaches no code: such a
+// timer never ticks here either.
 UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc) {
     if (window != NULL) {
         return SetTimer(window, id, periodMs, proc);
@@ -61,6 +71,17 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
     PluginHost& h = host();
     if (NIGHTCAP_FAILS(SetTimer)) {
         return failWith<UINT_PTR>(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    for (PluginHost::Timer& timer : h.timers) {
+        if (id != 0 && timer.id == id && timer.alive) {
+            timer.periodMs = periodMs;
+            timer.proc = proc;
+            if (h.realTimers) {
+                double scaled = periodMs / h.speed;
+                SetTimer(NULL, id, scaled < 1 ? 1 : static_cast<UINT>(scaled), realTimerProc);
+            }
+            return id;
+        }
     }
     UINT_PTR granted;
     if (h.realTimers) {
@@ -76,6 +97,8 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
     return granted;
 }
 
+// Fails, as the system does, for an id that names no live timer of the
+// thread (one never set, or killed already).
 BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
     if (window != NULL) {
         return KillTimer(window, id);
@@ -94,9 +117,10 @@ BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
     if (host().realTimers) {
         KillTimer(NULL, id);
     }
-    return found;
+    return found ? TRUE : failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
 }
 
+// A pause cannot fail; it is recorded, and slept only with realSleep.
 void WINAPI hostSleep(DWORD ms) {
     record(TraceEvent::Sleep, 0, ms);
     NIGHTCAP_FAILS(Sleep);  // counted; a pause cannot fail
@@ -109,7 +133,8 @@ void WINAPI hostSleep(DWORD ms) {
 // --- messages ---
 
 // Only what the player's window receives is the player's; the dialog's own
-// controls get messages too.
+// controls get messages too. The real call refuses a window that is gone
+// (0, ERROR_INVALID_WINDOW_HANDLE).
 LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     bool toPlayer = window != NULL && window == host().playerWindow();
     LRESULT result = 0;
@@ -122,6 +147,7 @@ LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+// The real call refuses a window that is gone, and a full queue.
 BOOL WINAPI hostPostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     record(TraceEvent::Post, message, wParam, lParam, window);
     if (NIGHTCAP_FAILS(PostMessageA)) {
@@ -130,7 +156,17 @@ BOOL WINAPI hostPostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return PostMessageA(window, message, wParam, lParam);
 }
 
+// Answered unseen. As the system does, a box refuses an owner that is not a
+// window (ERROR_INVALID_WINDOW_HANDLE) and a set of buttons it does not know
+// (ERROR_INVALID_MSGBOX_STYLE), and a box with an OK button only can give no
+// answer but IDOK.
 int showBox(HWND owner, const std::string& text, const std::string& caption, UINT type, bool wide) {
+    if (owner != NULL && !IsWindow(owner)) {
+        return failWith(ERROR_INVALID_WINDOW_HANDLE, 0);
+    }
+    if ((type & MB_TYPEMASK) > MB_CANCELTRYCONTINUE) {
+        return failWith(ERROR_INVALID_MSGBOX_STYLE, 0);
+    }
     TraceEvent event = TraceEvent::of(TraceEvent::MessageBox, type, 0, 0, owner);
     event.text = text;
     event.caption = caption;
@@ -139,7 +175,7 @@ int showBox(HWND owner, const std::string& text, const std::string& caption, UIN
     if (host().onMessageBox) {
         host().onMessageBox(event);
     }
-    return host().messageBoxAnswer;
+    return (type & MB_TYPEMASK) == MB_OK ? IDOK : host().messageBoxAnswer;
 }
 
 // Recorded as the user would read them: ANSI texts in the system's code page.
@@ -159,15 +195,37 @@ int WINAPI hostMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 }
 
 // --- power-off ---
+// The process token as Windows keeps it: a handle carries the access it was
+// opened with, the shutdown privilege is held (privilegeGranted) but
+// disabled until a well-formed adjustment through a handle with
+// TOKEN_ADJUST_PRIVILEGES enables it, and a power-off needs it enabled.
 
+bool isCurrentProcess(HANDLE process) {
+    return process == GetCurrentProcess() || GetProcessId(process) == GetCurrentProcessId();
+}
+
+// Checks the process handle and the out pointer as the system does; the
+// token is the real one, so that closing it is real too, and the host notes
+// the access it was opened with.
 BOOL WINAPI hostOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     record(TraceEvent::OpenToken, access);
     if (NIGHTCAP_FAILS(OpenProcessToken) || !host().tokenOpens) {
         return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
     }
-    return OpenProcessToken(process, access, token);
+    if (token == nullptr) {
+        return failWith<BOOL>(ERROR_NOACCESS, FALSE);
+    }
+    if (!isCurrentProcess(process)) {
+        return failWith<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    }
+    if (!OpenProcessToken(process, access, token)) {
+        return FALSE;
+    }
+    host().tokenAccess[*token] = access;
+    return TRUE;
 }
 
+// The system's own answer: it fails for a name it does not know.
 BOOL WINAPI hostLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
     if (NIGHTCAP_FAILS(LookupPrivilegeValueA)) {
         return failWith<BOOL>(ERROR_NO_SUCH_PRIVILEGE, FALSE);
@@ -175,30 +233,96 @@ BOOL WINAPI hostLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
     return LookupPrivilegeValueA(system, name, luid);
 }
 
-// Never adjusts anything for real: it only says what the system would say.
-BOOL WINAPI hostAdjustTokenPrivileges(HANDLE token, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) {
-    record(TraceEvent::AdjustPrivileges);
+LUID shutdownPrivilege() {
+    LUID luid = {};
+    LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &luid);
+    return luid;
+}
+
+bool sameLuid(const LUID& a, const LUID& b) {
+    return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
+}
+
+// Adjusts the host's model of the token, never the real one. Refuses, as the
+// system does: a handle that is no open token (ERROR_INVALID_HANDLE), one
+// opened without TOKEN_ADJUST_PRIVILEGES (ERROR_ACCESS_DENIED), a missing or
+// empty record, or a previous-state buffer without TOKEN_QUERY or room
+// (ERROR_INVALID_PARAMETER, ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER).
+// Succeeds with ERROR_NOT_ALL_ASSIGNED for a privilege the token does not
+// hold; only SE_PRIVILEGE_ENABLED for the shutdown privilege's LUID enables
+// it. The trace holds the record: count, first LUID's low part, attributes,
+// and the privilege's name.
+BOOL WINAPI hostAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD length,
+                                      PTOKEN_PRIVILEGES previous, PDWORD returnLength) {
+    TraceEvent event = TraceEvent::of(TraceEvent::AdjustPrivileges);
+    if (newState != nullptr && newState->PrivilegeCount > 0) {
+        event.message = newState->PrivilegeCount;
+        event.wParam = newState->Privileges[0].Luid.LowPart;
+        event.lParam = static_cast<LPARAM>(newState->Privileges[0].Attributes);
+        char name[64] = "";
+        DWORD nameChars = sizeof name;
+        LookupPrivilegeNameA(NULL, &newState->Privileges[0].Luid, name, &nameChars);
+        event.text = name;
+    }
+    host().trace.add(event);
     if (NIGHTCAP_FAILS(AdjustTokenPrivileges)) {
         return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
     }
-    if (token == NULL) {
+    PluginHost& h = host();
+    std::map<HANDLE, DWORD>::const_iterator opened = h.tokenAccess.find(token);
+    if (token == NULL || opened == h.tokenAccess.end()) {
         return failWith<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     }
-    SetLastError(host().privilegeGranted ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
+    if (!(opened->second & TOKEN_ADJUST_PRIVILEGES) || (previous != nullptr && !(opened->second & TOKEN_QUERY))) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    }
+    if (!disableAll && (newState == nullptr || newState->PrivilegeCount == 0)) {
+        return failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    if (previous != nullptr && (returnLength == nullptr || length < sizeof(TOKEN_PRIVILEGES))) {
+        return failWith<BOOL>(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    }
+    if (disableAll) {
+        h.shutdownEnabled = false;
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
+    bool allAssigned = true;
+    for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES& privilege = newState->Privileges[i];
+        if (!sameLuid(privilege.Luid, shutdownPrivilege()) || !h.privilegeGranted) {
+            allAssigned = false;
+            continue;
+        }
+        h.shutdownEnabled = (privilege.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    SetLastError(allAssigned ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
     return TRUE;
 }
 
-// The power-off request never reaches the system.
+// The power-off request never reaches the system. Shutting down, powering
+// off or restarting needs the shutdown privilege enabled
+// (ERROR_PRIVILEGE_NOT_HELD otherwise, as the system answers); logging off
+// does not. powerOffSucceeds stands for the system's other refusals.
 BOOL WINAPI hostExitWindowsEx(UINT flags, DWORD) {
     record(TraceEvent::ExitWindows, flags);
-    if (NIGHTCAP_FAILS(ExitWindowsEx) || !host().powerOffSucceeds) {
+    const UINT NeedsPrivilege = EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF;
+    if (NIGHTCAP_FAILS(ExitWindowsEx) || ((flags & NeedsPrivilege) != 0 && !host().shutdownEnabled)) {
         return failWith<BOOL>(ERROR_PRIVILEGE_NOT_HELD, FALSE);
+    }
+    if (!host().powerOffSucceeds) {
+        return failWith<BOOL>(ERROR_ACCESS_DENIED, FALSE);
     }
     return TRUE;
 }
 
 // --- the module's own file name ---
 
+// For the module itself, with fakeModuleName, the name given, cut as the
+// system cuts it when the buffer is short: terminated, with
+// ERROR_INSUFFICIENT_BUFFER, or, as Windows XP does, not terminated
+// (legacyTruncation). Any other handle goes to the real call, which refuses
+// one that names no module.
 DWORD WINAPI hostGetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) {
     PluginHost& h = host();
     if (NIGHTCAP_FAILS(GetModuleFileNameA)) {
@@ -226,6 +350,9 @@ DWORD WINAPI hostGetModuleFileNameA(HMODULE module, LPSTR name, DWORD size) {
 }
 
 // --- heap ---
+// With guardHeap, the module's new blocks come from the guard heap, where a
+// touch of a freed block faults at once; a block goes back to the heap it
+// came from, whichever host is active by then.
 
 void* allocated(void* block) {
     if (block != nullptr) {
@@ -234,14 +361,30 @@ void* allocated(void* block) {
     return block;
 }
 
+void* newBlock(size_t size, bool zeroed) {
+    if (host().guardHeap) {
+        return guardAllocate(size);
+    }
+    return zeroed ? calloc(1, size) : malloc(size);
+}
+
+void releaseBlock(void* block) {
+    if (!guardRelease(block)) {
+        free(block);
+    }
+}
+
 void* __cdecl hostMalloc(size_t size) {
     recordCall(TraceEvent::Heap, "malloc", nullptr, size);
-    return NIGHTCAP_FAILS(malloc) ? nullptr : allocated(malloc(size));
+    return NIGHTCAP_FAILS(malloc) ? nullptr : allocated(newBlock(size, false));
 }
 
 void* __cdecl hostCalloc(size_t count, size_t size) {
     recordCall(TraceEvent::Heap, "calloc", nullptr, count * size);
-    return NIGHTCAP_FAILS(calloc) ? nullptr : allocated(calloc(count, size));
+    if (NIGHTCAP_FAILS(calloc) || (size != 0 && count > static_cast<size_t>(-1) / size)) {
+        return nullptr;
+    }
+    return allocated(newBlock(count * size, true));
 }
 
 void* __cdecl hostRealloc(void* block, size_t size) {
@@ -249,9 +392,26 @@ void* __cdecl hostRealloc(void* block, size_t size) {
     if (NIGHTCAP_FAILS(realloc)) {
         return nullptr;
     }
-    void* moved = realloc(block, size);
-    if (moved != nullptr || size == 0) {
+    size_t guarded = block != nullptr ? guardBlockSize(block) : 0;
+    if (guarded == 0 && block != nullptr && !host().guardHeap) {
+        void* moved = realloc(block, size);
+        if (moved != nullptr || size == 0) {
+            host().liveAllocations.erase(block);
+        }
+        return allocated(moved);
+    }
+    // Into a new block, so that the old one's addresses fault from now on.
+    if (block != nullptr && size == 0) {
         host().liveAllocations.erase(block);
+        releaseBlock(block);
+        return nullptr;
+    }
+    void* moved = newBlock(size, false);
+    if (moved != nullptr && block != nullptr) {
+        size_t old = guarded != 0 ? guarded : _msize(block);
+        memcpy(moved, block, old < size ? old : size);
+        host().liveAllocations.erase(block);
+        releaseBlock(block);
     }
     return allocated(moved);
 }
@@ -260,7 +420,7 @@ void __cdecl hostFree(void* block) {
     recordCall(TraceEvent::Heap, "free");
     NIGHTCAP_FAILS(free);  // counted; freeing cannot fail
     host().liveAllocations.erase(block);
-    free(block);
+    releaseBlock(block);
 }
 
 // --- files ---
@@ -351,9 +511,13 @@ BOOL WINAPI hostFlushFileBuffers(HANDLE file) {
     return fileCall("FlushFileBuffers", nullptr, ok, ok != FALSE);
 }
 
-// An error at closing still closes the handle.
+// An error at closing still closes the handle. The real call refuses a
+// handle already closed; a closed token is forgotten.
 BOOL WINAPI hostCloseHandle(HANDLE handle) {
     BOOL closed = CloseHandle(handle);
+    if (closed) {
+        host().tokenAccess.erase(handle);
+    }
     closed = NIGHTCAP_FAILS(CloseHandle) ? failWith<BOOL>(ERROR_DISK_FULL, FALSE) : closed;
     return fileCall("CloseHandle", nullptr, closed, closed != FALSE);
 }

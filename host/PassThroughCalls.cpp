@@ -40,6 +40,7 @@ NIGHTCAP_PASS(HMENU, WINAPI, GetSystemMenu, NULL, ERROR_INVALID_WINDOW_HANDLE, (
               (window, revert))
 NIGHTCAP_PASS(BOOL, WINAPI, AppendMenuA, FALSE, ERROR_INVALID_MENU_HANDLE,
               (HMENU menu, UINT flags, UINT_PTR id, LPCSTR text), (menu, flags, id, text))
+NIGHTCAP_PASS(BOOL, WINAPI, DestroyWindow, FALSE, ERROR_ACCESS_DENIED, (HWND window), (window))
 
 // Texts.
 NIGHTCAP_PASS(int, WINAPI, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION,
@@ -48,6 +49,8 @@ NIGHTCAP_PASS(int, WINAPI, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION,
 
 // The runtime's start-up and shut-down.
 NIGHTCAP_PASS(HMODULE, WINAPI, GetModuleHandleA, NULL, ERROR_MOD_NOT_FOUND, (LPCSTR name), (name))
+NIGHTCAP_PASS(BOOL, WINAPI, GetModuleHandleExA, FALSE, ERROR_MOD_NOT_FOUND,
+              (DWORD flags, LPCSTR name, HMODULE* module), (flags, name, module))
 NIGHTCAP_PASS(HMODULE, WINAPI, LoadLibraryA, NULL, ERROR_MOD_NOT_FOUND, (LPCSTR name), (name))
 NIGHTCAP_PASS(FARPROC, WINAPI, GetProcAddress, NULL, ERROR_PROC_NOT_FOUND, (HMODULE module, LPCSTR name),
               (module, name))
@@ -74,8 +77,10 @@ const Replacement PassedCalls[] = {
     NIGHTCAP_REPLACE("EnableWindow", passEnableWindow),
     NIGHTCAP_REPLACE("GetSystemMenu", passGetSystemMenu),
     NIGHTCAP_REPLACE("AppendMenuA", passAppendMenuA),
+    NIGHTCAP_REPLACE("DestroyWindow", passDestroyWindow),
     NIGHTCAP_REPLACE("MultiByteToWideChar", passMultiByteToWideChar),
     NIGHTCAP_REPLACE("GetModuleHandleA", passGetModuleHandleA),
+    NIGHTCAP_REPLACE("GetModuleHandleExA", passGetModuleHandleExA),
     NIGHTCAP_REPLACE("LoadLibraryA", passLoadLibraryA),
     NIGHTCAP_REPLACE("GetProcAddress", passGetProcAddress),
     NIGHTCAP_REPLACE("FreeLibrary", passFreeLibrary),

@@ -81,10 +81,34 @@ void PluginHost::quit() {
     isInitialised = false;
 }
 
+void PluginHost::releaseModule() {
+    if (moduleHandle != NULL && !moduleReleased) {
+        FreeLibrary(moduleHandle);
+        moduleReleased = true;
+    }
+}
+
+namespace {
+
+bool stillLoaded(HMODULE module) {
+    HMODULE found = NULL;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCSTR>(module), &found) &&
+           found == module;
+}
+
+}  // namespace
+
 void PluginHost::unload() {
     if (moduleHandle != NULL) {
-        FreeLibrary(moduleHandle);
+        releaseModule();
+        referencesKept = 0;
+        while (stillLoaded(moduleHandle) && referencesKept < 100) {
+            FreeLibrary(moduleHandle);
+            ++referencesKept;
+        }
         moduleHandle = NULL;
+        moduleReleased = false;
         descriptorPointer = nullptr;
     }
     if (active == this) {
@@ -168,5 +192,7 @@ bool PluginHost::failsNow(int slot) {
     if (count.failFrom == 0 || count.calls < count.failFrom) {
         return false;
     }
-    return count.calls == count.failFrom || count.failEvery;
+    bool fails = count.calls == count.failFrom || count.failEvery;
+    failedCalls += fails ? 1 : 0;
+    return fails;
 }

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,7 +40,15 @@ public:
     int init();
     void config();
     void quit();
+    // The player lets go of the module (FreeLibrary), as it may do right
+    // after quit, even from inside the module's dialog; unload() then only
+    // releases what the module kept.
+    void releaseModule();
+    // Releases the player's reference, then any the module kept of its own,
+    // so that the next load starts afresh as in a new process.
     void unload();
+    // References the module held of its own when unload() released it.
+    int referencesKept = 0;
 
     HMODULE module() const { return moduleHandle; }
     PluginDescriptor* getDescriptor();  // calls the export
@@ -83,8 +92,12 @@ public:
 
     // --- power-off ---
     bool tokenOpens = true;
-    bool privilegeGranted = true;
-    bool powerOffSucceeds = true;
+    bool privilegeGranted = true;  // the account holds the shutdown privilege
+    bool powerOffSucceeds = true;  // the system's other reasons to refuse
+    // The token as the module left it: open handles with their access, and
+    // whether the shutdown privilege is enabled.
+    std::map<HANDLE, DWORD> tokenAccess;
+    bool shutdownEnabled = false;
 
     // --- the module's own file name ---
     bool fakeModuleName = false;
@@ -94,6 +107,7 @@ public:
 
     // --- heap ---
     std::set<void*> liveAllocations;  // the module's blocks not yet freed
+    bool guardHeap = false;           // new blocks from the guard heap (GuardHeap.h); set before load
 
     // --- files ---
     int writeLimitBytes = -1;      // non-negative: a write takes at most this many bytes
@@ -118,6 +132,8 @@ public:
     void failCall(const std::string& function, int nth = 1, bool every = false);
     // How often the module called the named import since load.
     int callsOf(const std::string& function) const;
+    // How many of the module's calls were made to fail since load.
+    int failedCalls = 0;
 
     // For the replaced imports: the host that loaded the module.
     static PluginHost* active;
@@ -134,6 +150,7 @@ private:
     CallCount& countOf(int importSlot);
 
     HMODULE moduleHandle = NULL;
+    bool moduleReleased = false;
     PluginDescriptor* descriptorPointer = nullptr;
     bool isInitialised = false;
     std::vector<CallCount> callCounts;

@@ -129,9 +129,18 @@ Function ConsiderFolder
   ${EndIf}
 FunctionEnd
 
+; $0: a folder as the player's keys name it, perhaps in quotes; unquoted.
+Function UnquoteFolder
+  StrCpy $2 $0 1
+  ${If} $2 == '"'
+    StrCpy $0 $0 -1 1
+  ${EndIf}
+FunctionEnd
+
 ; Where the player's own installer said it put the player: its uninstall
 ; entry (32-bit view first, as the player is a 32-bit program, then the
-; 64-bit view), then its per-user key.
+; 64-bit view), then its per-user key, then its machine-wide one (in the
+; 32-bit view, where the player's 32-bit installer writes it).
 Function FindPlayer
   StrCpy $1 ""
   ReadRegStr $0 HKLM "${PLAYER_ENTRY}" "UninstallString"
@@ -144,12 +153,12 @@ Function FindPlayer
     Call FolderOfCommand
     Call ConsiderFolder
   ${EndIf}
-  ; This one names the folder itself, perhaps in quotes.
+  ; These name the folder itself.
   ReadRegStr $0 HKCU "Software\Winamp" ""
-  StrCpy $2 $0 1
-  ${If} $2 == '"'
-    StrCpy $0 $0 -1 1
-  ${EndIf}
+  Call UnquoteFolder
+  Call ConsiderFolder
+  ReadRegStr $0 HKLM "Software\Winamp" ""
+  Call UnquoteFolder
   Call ConsiderFolder
   ${If} $INSTDIR == ""
     StrCpy $INSTDIR $1

@@ -1,25 +1,31 @@
 #!/usr/bin/env bash
 # Makes the release files from a built module: the installer and the zip.
 #   make-release.sh MODULE VERSION VERSION_FULL OUTDIR
-# The same module and sources always give the same bytes: every file is
-# dated SOURCE_DATE_EPOCH (by default the last commit's time), zipped in a
-# fixed order without extra fields, in UTC.
+# The same module and sources always give the same bytes, wherever they lie:
+# every file is dated SOURCE_DATE_EPOCH (by default the commit's time, from
+# commit-date.sh), zipped in a fixed order without extra fields, in UTC.
 set -euo pipefail
 module=$1 version=$2 versionFull=$3 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-export TZ=UTC LC_ALL=C
-# No commit to date it from (a source tarball): 2026-01-01.
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+# A UTF-8 locale, or makensis cannot take a path that is not ASCII; C.UTF-8
+# comes with every Debian's C library.
+export TZ=UTC LC_ALL=C.UTF-8
+# A tree that cannot tell its commit's time only makes the tests' copies
+# (script/package stops instead): 2026-01-01.
+epoch=${SOURCE_DATE_EPOCH:-$(bash "$here/commit-date.sh" "$root" 2>/dev/null || echo 1767225600)}
 export SOURCE_DATE_EPOCH=$epoch
 
 stage=$out/stage
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$module" "$stage/gen_Nightcap.dll"
-# Text for Notepad: CRLF line ends.
-sed 's/$/\r/' "$here/readme.txt" >"$stage/readme.txt"
-sed 's/$/\r/' "$root/LICENSE" >"$stage/license.txt"
+# Text for Notepad: CRLF line ends. The texts carry the plug-in's name, so
+# that unzipped into the player's Plugins folder they replace no other's;
+# the readme gets the version it belongs to.
+sed "s/@VERSION@/$version/g; s/@VERSION_FULL@/$versionFull/g; s/\$/\r/" \
+  "$here/readme.txt" >"$stage/Nightcap-readme.txt"
+sed 's/$/\r/' "$root/LICENSE" >"$stage/Nightcap-license.txt"
 chmod 644 "$stage"/*
 touch -d "@$epoch" "$stage"/*
 
@@ -29,4 +35,4 @@ makensis -V2 -NOCD -DVERSION="$version" -DVERSION_FULL="$versionFull" -DSTAGE="$
 
 zip=$out/Nightcap-$version.zip
 rm -f "$zip"
-(cd "$stage" && zip -q -X -D "$zip" gen_Nightcap.dll readme.txt license.txt)
+(cd "$stage" && zip -q -X -D "$zip" gen_Nightcap.dll Nightcap-readme.txt Nightcap-license.txt)

@@ -21,6 +21,12 @@ CountdownEngine* pluginEngine = NULL;
 
 namespace {
 
+// The controller of the dialog that pluginConfig is showing, while it is.
+ConfigDialog* shownDialog = NULL;
+// pluginQuit came while the dialog was shown: the objects are freed once its
+// loop has returned, since the controller on pluginConfig's stack uses them.
+bool quitWhileShown = false;
+
 int pluginInit();
 void pluginConfig();
 void pluginQuit();
@@ -59,16 +65,42 @@ int pluginInit() {
 }
 
 void pluginConfig() {
-    if (pluginRunState == NULL || pluginSettings == NULL || pluginEngine == NULL) {
+    // A second request while the dialog is shown is turned away here.
+    if (shownDialog != NULL || pluginRunState == NULL || pluginSettings == NULL || pluginEngine == NULL) {
         return;
     }
-    ConfigDialog dialog(*pluginRunState, *pluginSettings, *pluginEngine);
-    dialog.show();
+    // The player quits its plug-ins from its window procedure, which runs
+    // inside the dialog's loop, and may unload the module right after: this
+    // reference keeps the code that the loop returns into mapped.
+    HMODULE self = NULL;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
+                            &self)) {
+        return;
+    }
+    {
+        ConfigDialog dialog(*pluginRunState, *pluginSettings, *pluginEngine);
+        shownDialog = &dialog;
+        dialog.show();
+        shownDialog = NULL;
+    }
+    if (quitWhileShown) {
+        deleteObjects();
+        // The player may have let go of the module already, and a module
+        // cannot safely release itself from its own code: it stays loaded
+        // for the rest of the process.
+        return;
+    }
+    FreeLibrary(self);
 }
 
 void pluginQuit() {
     if (pluginEngine != NULL) {
         pluginEngine->disarm();
+    }
+    if (shownDialog != NULL) {
+        quitWhileShown = true;
+        shownDialog->abandon();
+        return;
     }
     deleteObjects();
 }

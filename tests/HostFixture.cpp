@@ -25,6 +25,11 @@ void HostFixture::SetUp() {
 }
 
 void HostFixture::TearDown() {
+    if (host->initialised()) {
+        host->quit();
+    }
+    host->unload();
+    EXPECT_EQ(host->referencesKept, referencesKept) << "references the module kept of itself";
     host.reset();
     playerWindow.reset();
     takeQuitMessage();
@@ -33,6 +38,7 @@ void HostFixture::TearDown() {
 }
 
 void HostFixture::loadPlugin(const char* dllName) {
+    host->guardHeap = true;
     ASSERT_TRUE(host->load(PluginHost::besideProgram(dllName))) << dllName;
     host->fakeModuleName = true;
     host->moduleName = folder + "\\" + dllName;

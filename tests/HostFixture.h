@@ -2,7 +2,8 @@
 // A test with the real plug-in loaded in a PluginHost, a simulated player
 // window on the test thread, and the module's own file name and the user's
 // application-data folder pointed into fresh folders, so every test has its
-// own settings files.
+// own settings files. The module's heap blocks come from the guard heap: a
+// touch of a freed one faults at once.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -68,6 +69,9 @@ protected:
 
     std::string folder;
     std::string appData;
+    // How many references the module is to keep of itself when the test
+    // ends; it keeps one only when quit inside its own dialog.
+    int referencesKept = 0;
     PlayerModel player;
     std::unique_ptr<PlayerWindow> playerWindow;
     std::unique_ptr<PluginHost> host;

@@ -7,15 +7,47 @@
 #include <string>
 
 #include "host/DialogDriver.h"
+#include "host/GuardHeap.h"
 
 namespace {
+
+std::string currentTest() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() : std::string("no test");
+}
+
+// First, before any handler on the way could swallow it (the system's
+// dispatch of timer callbacks may): a touch of freed memory, or a jump into
+// an unloaded module, ends the run with the test and the fault named.
+LONG CALLBACK reportGuardFault(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    const void* address = reinterpret_cast<const void*>(record->ExceptionInformation[1]);
+    const ULONG_PTR ExecuteAccess = 8;
+    if (record->ExceptionInformation[0] == ExecuteAccess || address == record->ExceptionAddress) {
+        fprintf(stderr, "%s: a jump to %p, where no code is (an unloaded module?)\n", currentTest().c_str(), address);
+    } else {
+        std::string what = guardDescribe(address);
+        if (what.empty()) {
+            return EXCEPTION_CONTINUE_SEARCH;
+        }
+        fprintf(stderr, "%s: %s of %s at %p, by the code at %p\n", currentTest().c_str(),
+                record->ExceptionInformation[0] == 0 ? "read" : "write", what.c_str(), address,
+                record->ExceptionAddress);
+    }
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 // A fault (the checked module traps undefined behaviour) must end the
 // program with a word, not leave it waiting on Wine's debugger until the
 // test runner gives up.
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
-    fprintf(stderr, "unhandled exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
-            info->ExceptionRecord->ExceptionAddress);
+    fprintf(stderr, "%s: unhandled exception 0x%08lx at %p\n", currentTest().c_str(),
+            info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress);
     fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
@@ -36,6 +68,7 @@ std::string sharedPerUserFolder() {
 
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    AddVectoredExceptionHandler(1, reportGuardFault);
     SetUnhandledExceptionFilter(reportCrash);
     DialogDriver::reportFailure = [](const std::string& why) { ADD_FAILURE() << why; };
     ::testing::InitGoogleTest(&argc, argv);

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,12 @@ protected:
     // Opens the dialog as the player does, playing the queued steps.
     void open() {
         driver->run([this] { host->config(); });
+    }
+
+    // A fresh host, and a driver that ticks it, for the next start.
+    void restartHost() {
+        host.reset(new PluginHost());
+        driver.reset(new DialogDriver(playerWindow->handle(), host.get()));
     }
 
     std::vector<TraceEvent> boxes() const { return host->trace.ofKind(TraceEvent::MessageBox); }
@@ -559,31 +566,63 @@ TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
     EXPECT_EQ(linesLike("post 1025 1 0"), 2);
 }
 
-TEST_F(DialogTest, FinishWithStopPlayingReopensTheFormWithTheSavedCounts) {
-    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1);
-    player.play();
+// Every end that leaves the player running (stop playing, a refused
+// power-off, an action outside the list) turns the open dialog idle with the
+// saved counts: its button then starts, and nothing runs until pressed.
+TEST_F(DialogTest, EveryEndThePlayerOutlivesLeavesTheOpenDialogIdle) {
+    for (int action : {FinalAction::StopPlaying, FinalAction::HaltComputer, 4}) {
+        SCOPED_TRACE(action);
+        restartHost();
+        writeSettings(CountMode::Minutes, StopMethod::StopNow, action, 3, 1);
+        player.play();
+        startPlugin();
+        host->powerOffSucceeds = false;
+        startFromDialog();
+        driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
+        driver->then([this](DialogDriver& d) {
+            EXPECT_EQ(d.text(IDC_MINUTES), "0");
+            host->trace.clear();
+            d.tick();  // the end: stop the song, finish
+        });
+        driver->then([this](DialogDriver& d) {
+            EXPECT_EQ(enabledStates(d), IdleMinutes);
+            EXPECT_EQ(d.text(IDC_START_STOP), "start now");
+            EXPECT_EQ(d.text(IDC_MINUTES), "1");  // as reloaded from the file
+            EXPECT_EQ(host->liveTimers(), 0);
+            d.click(IDC_START_STOP);
+        });
+        open();
+        std::vector<std::string> posts;
+        for (const TraceEvent& event : host->trace.ofKind(TraceEvent::Post)) {
+            posts.push_back(Trace::describe(event));
+        }
+        EXPECT_EQ(posts, (std::vector<std::string>{"post 1025 2 0", "post 1025 1 0"}));
+        EXPECT_EQ(host->liveTimers(), 1) << "started by the button";
+    }
+
+    // Should the news of the end not reach it, "stop" still stops nothing
+    // and starts nothing: the press only shows the idle form.
+    restartHost();
+    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::HaltComputer, 3, 1);
     startPlugin();
+    host->powerOffSucceeds = false;
     startFromDialog();
-    driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
     driver->then([this](DialogDriver& d) {
-        EXPECT_EQ(d.text(IDC_MINUTES), "0");
-        host->trace.clear();
-        d.tick();  // the end: stop the song, finish, stop playing
+        host->failCall("PostMessageA", 1, true);
+        d.tick(TicksPerMinute + 1);
     });
     driver->then([](DialogDriver& d) {
+        EXPECT_EQ(d.text(IDC_START_STOP), "stop");
+        d.click(IDC_START_STOP);
+    });
+    driver->then([this](DialogDriver& d) {
         EXPECT_EQ(enabledStates(d), IdleMinutes);
         EXPECT_EQ(d.text(IDC_START_STOP), "start now");
-        EXPECT_EQ(d.text(IDC_MINUTES), "1");  // as reloaded from the file
+        EXPECT_EQ(d.text(IDC_MINUTES), "1");
+        EXPECT_EQ(host->liveTimers(), 0);
         d.escape();
     });
     open();
-    std::vector<std::string> posts;
-    for (const TraceEvent& event : host->trace.ofKind(TraceEvent::Post)) {
-        posts.push_back(Trace::describe(event));
-    }
-    EXPECT_EQ(posts, (std::vector<std::string>{"post 1025 2 0", "post 1025 1 0"}));
-    EXPECT_EQ(host->liveTimers(), 0);
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 1));
 }
 
 TEST_F(DialogTest, SecondConfigWhileOpenIsTurnedAway) {
@@ -679,6 +718,72 @@ TEST_F(DialogTest, QuitPlayerFinishWhileOpenLetsTheDialogOpenAgain) {
     });
     open();
 }
+
+// The player quits its plug-ins from its window procedure, which runs inside
+// the open dialog's loop: at the end of a Windows session, or when closed
+// from its tray icon. Whatever the user or the player does next, nothing
+// may act: no file, no timer, no message, no touch of a freed object (the
+// guard heap faults at once), and pluginConfig returns.
+class QuitInsideTheDialogTest : public DialogTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(QuitInsideTheDialogTest, EndsEverythingWhateverFollows) {
+    const std::string follows = GetParam();
+    writeSettings(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10);
+    if (follows != "quit-during-notice") {
+        player.play();  // no box on the way
+    }
+    loadPlugin();
+    std::set<void*> runtimeBlocks = host->liveAllocations;
+    ASSERT_EQ(host->init(), 0);
+    std::vector<unsigned char> saved = readSettingsBytes();
+    referencesKept = 1;  // the module keeps itself loaded, for the player may unload it
+    size_t quitAt = 0;
+    auto quit = [&] {
+        host->quit();
+        quitAt = host->trace.events.size();
+    };
+    host->onMessageBox = [&](const TraceEvent&) { quit(); };
+    driver->then([&](DialogDriver& d) {
+        d.paste(IDC_SONGS, "5");  // what a save would write
+        if (follows == "quit-during-notice") {
+            d.click(IDC_START_STOP);
+            return;
+        }
+        quit();
+        // Sent, as the dialog manager sends Esc: a key posted now would find
+        // the dialog already ended.
+        if (follows == "esc") {
+            SendMessageA(d.dialog(), WM_COMMAND, IDCANCEL, 0);
+        } else if (follows == "start-now") {
+            d.click(IDC_START_STOP);
+        } else if (follows == "player-window-destroyed") {
+            DestroyWindow(playerWindow->handle());
+        } else if (follows == "unload") {
+            host->releaseModule();
+            SendMessageA(d.dialog(), WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+    open();
+
+    ASSERT_GT(quitAt, 0u);
+    for (size_t i = quitAt; i < host->trace.events.size(); ++i) {
+        EXPECT_EQ(host->trace.events[i].text, "free") << "after quit: " << Trace::describe(host->trace.events[i]);
+    }
+    EXPECT_EQ(host->liveAllocations, runtimeBlocks) << "the objects are freed once pluginConfig returned";
+    EXPECT_EQ(host->liveTimers(), 0);
+    EXPECT_EQ(readSettingsBytes(), saved);
+    EXPECT_EQ(filesInFolder(), std::vector<std::string>{"gen_nightcap.dat"});
+    EXPECT_EQ(driver->openDialogs(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Follows, QuitInsideTheDialogTest,
+                         ::testing::Values("esc", "start-now", "player-window-destroyed", "quit-during-notice",
+                                           "unload"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 TEST_F(DialogTest, DialogThatCannotBeCreatedDoesNotBlockTheNext) {
     startPlugin();

@@ -280,19 +280,23 @@ TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
     EXPECT_EQ(player.state, PlayerModel::Stopped);
 }
 
-TEST_F(EngineTest, OneMinuteEndsOnTick121) {
+// Every minute is 120 ticks, not only the first; the end begins on the tick
+// after the last one.
+TEST_F(EngineTest, EachMinuteIs120TicksAndTheEndBeginsOnTheNext) {
     playing(1000);
-    startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1);
-    for (int i = 1; i <= 119; ++i) {
-        ASSERT_EQ(tick(), Lines{}) << "tick " << i;
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 3);
+    for (int minute = 1; minute <= 3; ++minute) {
+        for (int i = 1; i <= 119; ++i) {
+            ASSERT_EQ(tick(), Lines{}) << "minute " << minute << ", tick " << i;
+        }
+        EXPECT_EQ(moduleSettings().minutes, 4 - minute);
+        EXPECT_EQ(tick(), Lines{});  // the minute's 120th tick: the count falls, nothing more
+        EXPECT_EQ(moduleSettings().minutes, 3 - minute);
     }
-    EXPECT_EQ(moduleSettings().minutes, 1);
-    EXPECT_EQ(tick(), Lines{});  // tick 120: the count falls, nothing more
-    EXPECT_EQ(moduleSettings().minutes, 0);
     EXPECT_TRUE(armed());
     EXPECT_EQ(tick(), (Lines{"killtimer", StopSent, StopSent}));
     EXPECT_FALSE(armed());
-    EXPECT_EQ(moduleSettings().minutes, 1);  // reloaded
+    EXPECT_EQ(moduleSettings().minutes, 3);  // reloaded
 }
 
 TEST_F(EngineTest, StoppedAndStartedAgainTheFirstMinuteIsWholeAgain) {
@@ -418,6 +422,17 @@ TEST_F(EngineTest, FinalActions) {
     restartHost();
     startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, -1, 10);
     EXPECT_EQ(tick(), (Lines{"killtimer", StopSent, "opentoken", "adjustprivileges", "exitwindows 12"}));
+    // What the system was asked for: the right to adjust the token, and the
+    // shutdown privilege enabled.
+    std::vector<TraceEvent> opened = host->trace.ofKind(TraceEvent::OpenToken);
+    std::vector<TraceEvent> adjusted = host->trace.ofKind(TraceEvent::AdjustPrivileges);
+    ASSERT_EQ(opened.size(), 1u);
+    ASSERT_EQ(adjusted.size(), 1u);
+    EXPECT_EQ(opened[0].message, static_cast<UINT>(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY));
+    EXPECT_EQ(adjusted[0].message, 1u) << "privilege count";
+    EXPECT_EQ(adjusted[0].text, "SeShutdownPrivilege");
+    EXPECT_EQ(adjusted[0].lParam, SE_PRIVILEGE_ENABLED);
+    EXPECT_TRUE(host->tokenAccess.empty()) << "the token is closed again";
     EXPECT_EQ(startButtonAfterwards(), "start now");
 
     for (int action : {0, 4, INT_MIN}) {
@@ -461,9 +476,9 @@ TEST_F(EngineTest, PowerOffRefusals) {
     };
     const std::string privilegeBox = std::string("box error: ") + PrivilegeText;
     const std::string powerOffBox = std::string("box error: ") + PowerOffText;
+    // Without the privilege the system refuses the power-off too.
     const Case cases[] = {
-        {true, false, true, {"opentoken", "adjustprivileges", privilegeBox, "exitwindows 12"}},
-        {true, false, false, {"opentoken", "adjustprivileges", privilegeBox, "exitwindows 12", powerOffBox}},
+        {true, false, true, {"opentoken", "adjustprivileges", privilegeBox, "exitwindows 12", powerOffBox}},
         {true, true, false, {"opentoken", "adjustprivileges", "exitwindows 12", powerOffBox}},
         {false, true, false,
          {"opentoken", privilegeBox, "adjustprivileges", privilegeBox, "exitwindows 12", powerOffBox}},

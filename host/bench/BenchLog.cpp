@@ -72,6 +72,22 @@ std::string BenchLog::describeSend(UINT message, WPARAM wParam, LPARAM lParam, L
     return format("message WM_USER (%lld, %lld)", static_cast<int>(wParam), lParam);
 }
 
+// Says what was asked, so that a token opened without the right to adjust
+// it, or a privilege left disabled, shows in the log.
+std::string BenchLog::describePowerStep(const TraceEvent& event) {
+    if (event.kind == TraceEvent::OpenToken) {
+        return event.message & TOKEN_ADJUST_PRIVILEGES
+                   ? "opened its process token to adjust its privileges"
+                   : format("opened its process token without the right to adjust its privileges (access %lld)",
+                            event.message);
+    }
+    if (event.text == "SeShutdownPrivilege" && (event.lParam & SE_PRIVILEGE_ENABLED)) {
+        return "enabled the shutdown privilege";
+    }
+    return "adjusted its privileges (" + (event.text.empty() ? std::string("an unknown privilege") : event.text) +
+           format(", attributes %lld): the shutdown privilege is not enabled", event.lParam);
+}
+
 std::string BenchLog::describeEvent(const TraceEvent& event) {
     switch (event.kind) {
     case TraceEvent::Send:
@@ -99,9 +115,8 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
     case TraceEvent::MessageBox:
         return "message box \"" + event.caption + "\": " + oneLine(event.text);
     case TraceEvent::OpenToken:
-        return "opened its process token to adjust its privileges";
     case TraceEvent::AdjustPrivileges:
-        return "enabled the shutdown privilege";
+        return describePowerStep(event);
     case TraceEvent::ExitWindows:
         return format("asked to power off the computer (ExitWindowsEx, flags %lld: power off, force)"
                       " - intercepted, nothing was switched off",

@@ -43,6 +43,8 @@ public:
     static std::string describeSend(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
     // Empty for events told through sent().
     static std::string describeEvent(const TraceEvent& event);
+    // Opening the token, adjusting its privileges: in words, as asked.
+    static std::string describePowerStep(const TraceEvent& event);
     static std::string formatTime(long long ms);     // "1:23.4"
     static std::string formatLength(int seconds);    // "3:18"
 

@@ -357,10 +357,11 @@ void BenchPlayer::onTraceEvent(const TraceEvent& event) {
         ++facts.disarmed;
         break;
     case TraceEvent::OpenToken:
-        powerOffSteps.push_back("opened its process token");
+        powerOffSteps.push_back(event.message & TOKEN_ADJUST_PRIVILEGES ? "opened its process token"
+                                                                        : BenchLog::describePowerStep(event));
         break;
     case TraceEvent::AdjustPrivileges:
-        powerOffSteps.push_back("enabled the shutdown privilege");
+        powerOffSteps.push_back(BenchLog::describePowerStep(event));
         break;
     case TraceEvent::MessageBox:
         if (!powerOffSteps.empty()) {

@@ -14,7 +14,8 @@
 #include "host/PluginHost.h"
 #include "settings/Settings.h"
 
-const char* const ScenarioNames[] = {"songs", "wait-quit", "fade-halt", "stop-dialog", "restart", "quit-mid", "idle-close"};
+const char* const ScenarioNames[] = {"songs",    "wait-quit",  "fade-halt",  "stop-dialog",
+                                     "restart",  "quit-mid",   "idle-close", "quit-dialog"};
 const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
 
 namespace {
@@ -82,6 +83,7 @@ private:
     // A later pluginConfig must still open the dialog.
     void reopen();
     void quit();
+    void quitInsideTheDialog();
     void report();
 
     std::string folder;
@@ -103,6 +105,7 @@ bool FaultRun::start(const std::vector<unsigned char>& record) {
     records.insert(record);
     window.reset(new PlayerWindow(player));
     host.reset(new PluginHost());
+    host->guardHeap = true;
     host->fakeModuleName = true;
     host->moduleName = folder + "\\gen_Nightcap.dll";
     host->appDataFolder = appData;
@@ -147,6 +150,7 @@ void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
     driver.then([](DialogDriver& d) { d.escape(); });
     int created = host->callsOf("DialogBoxParamA");
     int ends = host->callsOf("EndDialog");
+    int refused = host->failedCalls;
     driver.run([this] { host->config(); });
     DialogDriver::reportFailure = nullptr;
     if (driver.endedTheDialog()) {
@@ -156,7 +160,7 @@ void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
             stuck.push_back("the dialog did not answer: " + joined(failures));
         }
     } else if (driver.stepsRun() == 0) {
-        if (host->callsOf("DialogBoxParamA") > created) {
+        if (host->callsOf("DialogBoxParamA") > created || host->failedCalls > refused) {
             facts.push_back("the dialog could not be shown");
         } else {
             stuck.push_back("pluginConfig turned the dialog away");
@@ -226,6 +230,45 @@ void FaultRun::quit() {
         facts.push_back("a timer could not be killed at quit");
     }
     host->unload();
+}
+
+// The player quits the plug-in from inside the dialog's loop and unloads
+// it, while the user presses "start now" and Esc: from the quit on, the
+// module may only free its objects, and pluginConfig must return.
+void FaultRun::quitInsideTheDialog() {
+    size_t quitAt = 0;
+    bool quitCame = false;
+    inDialog({[&](DialogDriver& d) {
+        d.paste(IDC_SONGS, "5");
+        host->quit();
+        quitCame = true;
+        quitAt = host->trace.events.size();
+        host->releaseModule();
+        d.click(IDC_START_STOP);
+        SendMessageA(d.dialog(), WM_COMMAND, IDCANCEL, 0);
+    }});
+    if (!quitCame) {
+        return;
+    }
+    std::vector<std::string> acts;
+    for (size_t i = quitAt; i < host->trace.events.size(); ++i) {
+        const TraceEvent& event = host->trace.events[i];
+        if (event.kind != TraceEvent::Heap || event.text != "free") {
+            acts.push_back(event.kind == TraceEvent::File || event.kind == TraceEvent::Heap ? event.text
+                                                                                             : Trace::describe(event));
+        }
+    }
+    if (!acts.empty()) {
+        broken.push_back("the module acted after quit: " + joined(acts));
+    }
+    if (armed()) {
+        broken.push_back("a timer is alive after quit");
+    }
+    if (findOwnedDialog(window->handle()) != NULL) {
+        stuck.push_back("the dialog stayed open after quit");
+    }
+    host->unload();
+    facts.push_back(host->referencesKept > 0 ? "the module kept itself loaded" : "the module did not keep itself loaded");
 }
 
 void FaultRun::report() {
@@ -324,11 +367,16 @@ void FaultRun::play(const std::string& scenario) {
             }});
             facts.push_back("reopened, the dialog showed " + shown + " songs");
         }
+    } else if (scenario == "quit-dialog") {
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10));
+        if (up) {
+            quitInsideTheDialog();
+        }
     } else {
         printf("crash: no scenario %s\n", scenario.c_str());
         return;
     }
-    if (up) {
+    if (up && scenario != "quit-dialog") {
         if (scenario != "quit-mid") {
             reopen();
         }

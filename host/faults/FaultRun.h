@@ -19,7 +19,7 @@
 #include <vector>
 
 // The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
-// quit-mid, idle-close.
+// quit-mid, idle-close, quit-dialog.
 extern const char* const ScenarioNames[];
 extern const size_t ScenarioCount;
 

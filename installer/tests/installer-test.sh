@@ -187,6 +187,18 @@ status=$?
 cmp -s "$module" "$(unix "$player")/Plugins/gen_Nightcap.dll" || fail "the module is not in $player\\Plugins"
 end
 
+begin "past a stale per-user key, the player's machine-wide key is found"
+# In the 32-bit view, where the player's 32-bit installer writes it.
+run reg add 'HKCU\Software\Winamp' /ve /d 'C:\Gone' /f
+player='C:\Apps\Winamp for all'
+make_player "$player"
+run reg add 'HKLM\Software\Winamp' /ve /d "$player" /f /reg:32
+run "$setup" /S
+status=$?
+[ $status -eq 0 ] || fail "the installer exited $status"
+cmp -s "$module" "$(unix "$player")/Plugins/gen_Nightcap.dll" || fail "the module is not in $player\\Plugins"
+end
+
 [ $failed -eq 0 ] || { echo "wine's last words:"; tail -n 20 "$work/wine.log"; }
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -85,6 +85,7 @@ TEST_F(FrameTest, VersionResourceNamesVersionTwoInChinesePrcUnicode) {
     EXPECT_EQ(versionString(block, "InternalName"), "Nightcap");
     EXPECT_EQ(versionString(block, "FileVersion"), "2, 0, 0, 0");
     EXPECT_EQ(versionString(block, "ProductVersion"), "2, 0, 0, 0");
+    EXPECT_EQ(versionString(block, "LegalCopyright"), "Copyright (c) 2026 The Nightcap project") << "as in LICENSE";
 }
 
 TEST_F(FrameTest, QuitFreesEverythingInitCreated) {

@@ -3,6 +3,7 @@
 // beside the module, or in the per-user file while the module's folder
 // refuses it.
 
+#include <algorithm>
 #include <string>
 
 #include "dialog/resource.h"
@@ -154,18 +155,30 @@ TEST_F(SettingsTest, OutOfRangeValuesLoadAsTheyStand) {
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, -5, 2147483647));
 }
 
+// Only a backslash separates: a name with forward slashes alone is a bare
+// name too, and the file is the current folder's.
 TEST_F(SettingsTest, ModuleNameWithoutBackslashUsesTheCurrentFolder) {
+    std::string elsewhere = folder + "\\elsewhere";
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), NULL));
+    std::string slashed = elsewhere + "\\gen_Nightcap.dll";
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
-    writeSettings(2, 3, 1, 4, 30);
-    loadPlugin();
-    host->moduleName = "gen_Nightcap.dll";
-    ASSERT_EQ(host->init(), 0);
-    Shown shown = openAndClose([](DialogDriver& d) { d.paste(IDC_MINUTES, "45"); });
+    for (const std::string& name : {std::string("gen_Nightcap.dll"), slashed}) {
+        SCOPED_TRACE(name);
+        host.reset(new PluginHost());
+        writeSettings(2, 3, 1, 4, 30);
+        loadPlugin();
+        host->moduleName = name;
+        ASSERT_EQ(host->init(), 0);
+        Shown shown = openAndClose([](DialogDriver& d) { d.paste(IDC_MINUTES, "45"); });
+        EXPECT_EQ(shown.songs, "4");
+        EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 4, 45));
+        EXPECT_TRUE(filesIn(elsewhere).empty());
+    }
     SetCurrentDirectoryA(previous);
-    EXPECT_EQ(shown.songs, "4");
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 4, 45));
+    RemoveDirectoryA(elsewhere.c_str());
 }
 
 // A module path the system cuts short, or one too long for the settings

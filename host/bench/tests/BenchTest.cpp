@@ -148,7 +148,9 @@ TEST_F(BenchTest, OneSongThenQuitEndsThePlayerWhileTheDialogIsOpen) {
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(facts.stopCommands, 0) << "quit comes without a stop command";
     EXPECT_EQ(bench->model.state, PlayerModel::Playing);
-    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish), "disarmed its timer; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish),
+              "disarmed its timer; quit (posted WM_QUIT to the player); told the dialog the countdown finished "
+              "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     // The quit reached the dialog's loop first (it was open again), ended
     // it, and then ended the player's own loop; pluginQuit came last.
     int posted = lineIndex(bench->log, "quit (posted WM_QUIT to the player)");
@@ -237,7 +239,9 @@ TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
     const BenchPlayer::Facts& facts = bench->facts;
 
     EXPECT_EQ(facts.tickAtFinish, 121);
-    EXPECT_EQ(tickLine(bench->log, 121), "disarmed its timer; stop; quit (posted WM_QUIT to the player)");
+    EXPECT_EQ(tickLine(bench->log, 121),
+              "disarmed its timer; stop; quit (posted WM_QUIT to the player); told the dialog the countdown "
+              "finished (DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(bench->host.sleptMs, 0);
 }
@@ -276,6 +280,14 @@ TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
     box.caption = "!notice";
     box.text = "one\ntwo";
     EXPECT_EQ(BenchLog::describeEvent(box), "message box \"!notice\": one / two");
+    // A power-off that cannot work says why.
+    TraceEvent token = TraceEvent::of(TraceEvent::OpenToken, TOKEN_QUERY);
+    EXPECT_EQ(BenchLog::describeEvent(token),
+              "opened its process token without the right to adjust its privileges (access 8)");
+    TraceEvent adjusted = TraceEvent::of(TraceEvent::AdjustPrivileges, 1, 19, 0);
+    adjusted.text = "SeShutdownPrivilege";
+    EXPECT_EQ(BenchLog::describeEvent(adjusted),
+              "adjusted its privileges (SeShutdownPrivilege, attributes 0): the shutdown privilege is not enabled");
 }
 
 TEST(BenchLogTest, ATickIsOneLineWithItsFadeFoldedAndItsNotesAfter) {
