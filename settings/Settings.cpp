@@ -50,7 +50,7 @@ bool childPath(const char* folder, const char* name, char* out, size_t outChars)
     if (folderChars + 1 + nameChars + 1 > outChars) {
         return false;
     }
-    memcpy(out, folder, folderChars);
+    memcpy(out, folder, folderChars + 1);
     out[folderChars] = '\\';
     memcpy(out + folderChars + 1, name, nameChars + 1);
     return true;
