@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include <map>
@@ -26,6 +27,24 @@ std::map<const char*, Block>& blocks() {
 
 size_t roundUp(size_t value, size_t unit) {
     return (value + unit - 1) / unit * unit;
+}
+
+// What address lies in: "freed memory (a 12-byte block)" or "past the end
+// of a live 12-byte block"; empty outside this heap.
+std::string describe(const void* address) {
+    const char* at = static_cast<const char*>(address);
+    for (const std::pair<const char* const, Block>& entry : blocks()) {
+        const Block& block = entry.second;
+        if (at < block.base || at >= block.base + block.pagesBytes + PageBytes) {
+            continue;
+        }
+        std::string size = std::to_string(block.size) + "-byte block";
+        if (block.freed) {
+            return "freed memory (a " + size + ")";
+        }
+        return at >= block.base + block.pagesBytes ? "past the end of a live " + size : "";
+    }
+    return "";
 }
 
 }  // namespace
@@ -65,18 +84,16 @@ size_t guardBlockSize(const void* pointer) {
     return found != blocks().end() && !found->second.freed ? found->second.size : 0;
 }
 
-std::string guardDescribe(const void* address) {
-    const char* at = static_cast<const char*>(address);
-    for (const std::pair<const char* const, Block>& entry : blocks()) {
-        const Block& block = entry.second;
-        if (at < block.base || at >= block.base + block.pagesBytes + PageBytes) {
-            continue;
-        }
-        std::string size = std::to_string(block.size) + "-byte block";
-        if (block.freed) {
-            return "freed memory (a " + size + ")";
-        }
-        return at >= block.base + block.pagesBytes ? "past the end of a live " + size : "";
+std::string guardFault(const EXCEPTION_RECORD& record) {
+    if (record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record.NumberParameters < 2) {
+        return "";
     }
-    return "";
+    const void* address = reinterpret_cast<const void*>(record.ExceptionInformation[1]);
+    std::string what = describe(address);
+    if (what.empty()) {
+        return "";
+    }
+    char at[32];
+    snprintf(at, sizeof at, " at %p", address);
+    return (record.ExceptionInformation[0] == 0 ? "read of " : "write of ") + what + at;
 }

@@ -9,6 +9,7 @@
 // One per process: a block may be freed by a later host than the one that
 // allocated it.
 
+#include <windows.h>
 #include <stddef.h>
 
 #include <string>
@@ -21,6 +22,7 @@ void* guardAllocate(size_t size);
 bool guardRelease(void* block);
 // The size of a live block of this heap; 0 for any other pointer.
 size_t guardBlockSize(const void* block);
-// What address lies in, for a fault report: "freed memory (a 12-byte block)"
-// or "past the end of a live 12-byte block"; empty outside this heap.
-std::string guardDescribe(const void* address);
+// For a fault report: "read of freed memory (a 12-byte block) at 0x..." or
+// "write past the end of a live 12-byte block at 0x..." when the access
+// violation in record touched this heap; empty otherwise.
+std::string guardFault(const EXCEPTION_RECORD& record);

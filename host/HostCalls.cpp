@@ -36,8 +36,9 @@ void record(TraceEvent::Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM l
     host().trace.add(TraceEvent::of(kind, message, wParam, lParam, window));
 }
 
-void recordCall(TraceEvent::Kind kind, const char* function, const char* name = nullptr, size_t bytes = 0) {
-    TraceEvent event = TraceEvent::of(kind, 0, bytes);
+void recordCall(TraceEvent::Kind kind, const char* function, const char* name = nullptr, size_t bytes = 0,
+                bool succeeded = false) {
+    TraceEvent event = TraceEvent::of(kind, 0, bytes, 0, NULL, succeeded ? 1 : 0);
     event.text = function;
     event.caption = name != nullptr ? name : "";
     host().trace.add(event);
@@ -56,6 +57,12 @@ void CALLBACK realTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
             return;
         }
     }
+}
+
+// The real timer's period at the host's speed, at least 1 ms.
+UINT realPeriodMs(UINT periodMs) {
+    double scaled = periodMs / host().speed;
+    return scaled < 1 ? 1 : static_cast<UINT>(scaled);
 }
 
 // A thread timer, as the system keeps one: an id that names a live timer of
@@ -77,16 +84,14 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
             timer.periodMs = periodMs;
             timer.proc = proc;
             if (h.realTimers) {
-                double scaled = periodMs / h.speed;
-                SetTimer(NULL, id, scaled < 1 ? 1 : static_cast<UINT>(scaled), realTimerProc);
+                SetTimer(NULL, id, realPeriodMs(periodMs), realTimerProc);
             }
             return id;
         }
     }
     UINT_PTR granted;
     if (h.realTimers) {
-        double scaled = periodMs / h.speed;
-        granted = SetTimer(NULL, 0, scaled < 1 ? 1 : static_cast<UINT>(scaled), realTimerProc);
+        granted = SetTimer(NULL, 0, realPeriodMs(periodMs), realTimerProc);
         if (granted == 0) {
             return 0;
         }
@@ -432,10 +437,7 @@ void __cdecl hostFree(void* block) {
 template <typename Result>
 Result fileCall(const char* function, const char* name, Result result, bool succeeded, size_t bytes = 0) {
     DWORD error = GetLastError();
-    TraceEvent event = TraceEvent::of(TraceEvent::File, 0, bytes, 0, NULL, succeeded ? 1 : 0);
-    event.text = function;
-    event.caption = name != nullptr ? name : "";
-    host().trace.add(event);
+    recordCall(TraceEvent::File, function, name, bytes, succeeded);
     SetLastError(error);
     return result;
 }

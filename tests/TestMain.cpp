@@ -29,13 +29,11 @@ LONG CALLBACK reportGuardFault(EXCEPTION_POINTERS* info) {
     if (record->ExceptionInformation[0] == ExecuteAccess || address == record->ExceptionAddress) {
         fprintf(stderr, "%s: a jump to %p, where no code is (an unloaded module?)\n", currentTest().c_str(), address);
     } else {
-        std::string what = guardDescribe(address);
-        if (what.empty()) {
+        std::string fault = guardFault(*record);
+        if (fault.empty()) {
             return EXCEPTION_CONTINUE_SEARCH;
         }
-        fprintf(stderr, "%s: %s of %s at %p, by the code at %p\n", currentTest().c_str(),
-                record->ExceptionInformation[0] == 0 ? "read" : "write", what.c_str(), address,
-                record->ExceptionAddress);
+        fprintf(stderr, "%s: %s, by the code at %p\n", currentTest().c_str(), fault.c_str(), record->ExceptionAddress);
     }
     fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);

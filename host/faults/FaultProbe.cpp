@@ -35,12 +35,9 @@ LONG CALLBACK noteException(EXCEPTION_POINTERS* info) {
     DWORD code = info->ExceptionRecord->ExceptionCode;
     // Errors only: debugger messages and the like are not faults.
     if (code >= 0xC0000000u) {
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        std::string touched = code == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2
-                                  ? guardDescribe(reinterpret_cast<const void*>(record->ExceptionInformation[1]))
-                                  : std::string();
-        printf("crash: exception 0x%08lx at %p%s\n", code, record->ExceptionAddress,
-               touched.empty() ? "" : (", a touch of " + touched).c_str());
+        std::string touched = guardFault(*info->ExceptionRecord);
+        printf("crash: exception 0x%08lx at %p%s\n", code, info->ExceptionRecord->ExceptionAddress,
+               touched.empty() ? "" : (", a " + touched).c_str());
         fflush(stdout);
     }
     return EXCEPTION_CONTINUE_SEARCH;
