@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "host/HostCalls.h"
+#include "host/calls/HostCalls.h"
 
 PluginHost* PluginHost::active = nullptr;
 
@@ -12,12 +12,6 @@ std::string fullPath(const std::string& path) {
     char full[2 * MAX_PATH];
     DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
     return length > 0 && length < sizeof full ? std::string(full, length) : path;
-}
-
-std::vector<Replacement> moduleReplacements() {
-    std::vector<Replacement> all(SteeredCalls, SteeredCalls + SteeredCallCount);
-    all.insert(all.end(), PassedCalls, PassedCalls + PassedCallCount);
-    return all;
 }
 
 }  // namespace
@@ -43,7 +37,7 @@ std::string PluginHost::besideProgram(const char* fileName) {
 bool PluginHost::load(const std::string& dllPath) {
     active = this;
     {
-        ExportRedirect redirect(moduleReplacements());
+        ExportRedirect redirect(hostReplacements());
         moduleHandle = LoadLibraryA(dllPath.c_str());
     }
     if (moduleHandle == NULL) {

@@ -2,7 +2,7 @@
 // Plays the player's part towards the real plug-in module: loads it with
 // LoadLibrary, calls the export, writes the two handles into the descriptor,
 // calls the entry points in the player's order, and puts its own functions in
-// place of what the module imports (HostCalls.cpp, PassThroughCalls.cpp),
+// place of what the module imports (host/calls/, one file per system area),
 // bound as the module loads, so that tests and the bench player can see and
 // steer everything it does, its start-up code included: one trace records
 // its messages to the player, posts, timers, pauses, boxes, power requests,

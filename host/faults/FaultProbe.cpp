@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "host/GuardHeap.h"
-#include "host/HostCalls.h"
+#include "host/calls/HostCalls.h"
 #include "host/PluginHost.h"
 #include "host/faults/FaultRun.h"
 #include "host/faults/SaveAndLeaks.h"
@@ -158,11 +158,8 @@ const char* const ClassNames[] = {"ok", "degraded", "broken", "stuck", "crash"};
 // The imports that can be made to fail, in the module's order.
 std::vector<std::string> failableImports() {
     std::map<std::string, bool> replaced;
-    for (size_t i = 0; i < SteeredCallCount; ++i) {
-        replaced[SteeredCalls[i].function] = true;
-    }
-    for (size_t i = 0; i < PassedCallCount; ++i) {
-        replaced[PassedCalls[i].function] = true;
+    for (const Replacement& call : hostReplacements()) {
+        replaced[call.function] = true;
     }
     std::vector<std::string> failable;
     HMODULE module = LoadLibraryA(PluginHost::besideProgram("gen_Nightcap.dll").c_str());

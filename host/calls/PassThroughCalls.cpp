@@ -8,7 +8,7 @@
 
 #include <stdio.h>
 
-#include "host/HostCalls.h"
+#include "host/calls/HostCalls.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ NIGHTCAP_PASS(int, __cdecl, vfprintf, -1, ERROR_WRITE_FAULT, (FILE * file, const
 
 }  // namespace
 
-const Replacement PassedCalls[] = {
+const Replacement PassedReplacements[] = {
     NIGHTCAP_REPLACE("DialogBoxParamA", passDialogBoxParamA),
     NIGHTCAP_REPLACE("EndDialog", passEndDialog),
     NIGHTCAP_REPLACE("GetDlgItem", passGetDlgItem),
@@ -90,4 +90,4 @@ const Replacement PassedCalls[] = {
     NIGHTCAP_REPLACE("fwrite", passfwrite),
     NIGHTCAP_REPLACE("vfprintf", passvfprintf),
 };
-const size_t PassedCallCount = sizeof PassedCalls / sizeof PassedCalls[0];
+NIGHTCAP_CALL_TABLE(PassedCalls, PassedReplacements);
