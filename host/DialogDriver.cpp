@@ -14,6 +14,7 @@ namespace {
 
 // As fast as the system's timers go: each step costs one firing.
 const UINT FiringIntervalMs = USER_TIMER_MINIMUM;
+const DWORD ShowWaitMs = 10000;
 
 struct DialogSearch {
     HWND owner;
@@ -83,6 +84,7 @@ DialogDriver& DialogDriver::then(Step step) {
 
 void DialogDriver::run(const std::function<void()>& open) {
     firings = 0;
+    waitingSinceMs = 0;
     nextStep = 0;
     ending = false;
     DialogDriver* outer = current;
@@ -116,7 +118,6 @@ void CALLBACK DialogDriver::onTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void DialogDriver::fire() {
-    ++firings;
     HWND open = dialog();
     if (open == NULL) {
         return;
@@ -126,15 +127,25 @@ void DialogDriver::fire() {
         DestroyWindow(open);
         return;
     }
+    // Waiting for the dialog to show is bounded by time, not by firings:
+    // on a slow (emulated) processor it takes many of them.
+    if (!IsWindowVisible(open)) {
+        DWORD now = GetTickCount();
+        if (waitingSinceMs == 0) {
+            waitingSinceMs = now;
+        } else if (now - waitingSinceMs > static_cast<DWORD>(ShowWaitMs * PluginHost::timeFactor())) {
+            endDialog(open, "the dialog never showed");
+        }
+        return;
+    }
+    waitingSinceMs = 0;
+    ++firings;
     if (firings > static_cast<int>(steps.size()) + spareFirings) {
         endDialog(open, "the step limit was reached");
         return;
     }
     if (nextStep == steps.size()) {
         endDialog(open, "the dialog is still open after the last step");
-        return;
-    }
-    if (!IsWindowVisible(open)) {
         return;
     }
     Step& step = steps[nextStep++];

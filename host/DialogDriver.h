@@ -58,8 +58,9 @@ public:
     // steps remain.
     bool playNextStep();
 
-    // Firings one run() may spend beyond one per step, waiting for the
-    // dialog to show; past them the dialog is ended and the test fails.
+    // Firings one run() may spend beyond one per step while the dialog is
+    // on screen; past them the dialog is ended and the test fails. Waiting
+    // for it to show is bounded by time instead.
     int spareFirings = 100;
     // Steps run by the last run().
     size_t stepsRun() const { return ranSteps; }
@@ -111,6 +112,7 @@ private:
     size_t nextStep = 0;
     size_t ranSteps = 0;
     int firings = 0;
+    DWORD waitingSinceMs = 0;     // when the dialog was first seen not yet shown
     bool busy = false;
     bool ending = false;
     UINT_PTR timer = 0;

@@ -1,5 +1,6 @@
 #include "host/PluginHost.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "host/calls/HostCalls.h"
@@ -32,6 +33,15 @@ std::string PluginHost::besideProgram(const char* fileName) {
     size_t cut = directory.find_last_of("\\/");
     directory = cut == std::string::npos ? std::string() : directory.substr(0, cut + 1);
     return directory + fileName;
+}
+
+int PluginHost::timeFactor() {
+    static const int factor = [] {
+        const char* value = getenv("NIGHTCAP_TIME_FACTOR");
+        int parsed = value != nullptr ? atoi(value) : 1;
+        return parsed >= 1 ? parsed : 1;
+    }();
+    return factor;
 }
 
 bool PluginHost::load(const std::string& dllPath) {

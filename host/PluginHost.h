@@ -32,6 +32,10 @@ public:
 
     // The plug-in beside the running program, or another build of it.
     static std::string besideProgram(const char* fileName);
+    // The rig's real-time limits (a dialog that never shows, a session that
+    // never ends) are this many times their usual length: NIGHTCAP_TIME_FACTOR,
+    // 1 unless set. Wine on an emulated processor is many times slower.
+    static int timeFactor();
 
     // Faults asked for before load apply to the module's start-up code too.
     bool load(const std::string& dllPath);

@@ -112,13 +112,15 @@ void BenchSession::shoot(const std::string& path) {
 
 void BenchSession::step() {
     ++stageBeats;
-    long long inStage = player.realMs() - stageStartMs;
+    // Time-bounded stages stretch with the rig's time factor (a slow,
+    // emulated processor); the beats counted stay as they are.
+    long long inStage = (player.realMs() - stageStartMs) / PluginHost::timeFactor();
     const BenchPlayer::Facts& facts = player.facts;
     HWND dialog = player.pluginDialog();
     int ticks = player.countdownTicks();
     bool countdownOver = facts.armed > 0 && !player.countdownArmed();
 
-    if (stage < Ending && player.realMs() > scenario.limitRealMs) {
+    if (stage < Ending && player.realMs() > scenario.limitRealMs * PluginHost::timeFactor()) {
         fail("the countdown did not end in time");
         return;
     }

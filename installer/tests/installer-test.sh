@@ -98,7 +98,8 @@ begin "a silent install fails while the player has the module loaded"
 cp "$module" "$work/module.copy"
 wine "$player\\winamp.exe" --plugin "$player\\Plugins\\gen_Nightcap.dll" </dev/null >"$work/running.log" 2>&1 &
 playerPid=$!
-for _ in $(seq 100); do
+# Up to 20 s, longer where Wine runs on an emulated processor.
+for _ in $(seq $((100 * ${NIGHTCAP_TIME_FACTOR:-1}))); do
   grep -q "pluginInit" "$work/running.log" && break
   sleep 0.2
 done
