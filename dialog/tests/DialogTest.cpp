@@ -119,6 +119,18 @@ protected:
 
     std::vector<TraceEvent> boxes() const { return host->trace.ofKind(TraceEvent::MessageBox); }
 
+    // The one box shown, as the dialog's boxes all are: owned by the dialog,
+    // an OK button and no icon (MB_OK, 0), ANSI texts.
+    void expectOneBox(const std::string& caption, const std::string& text, HWND dialog) const {
+        std::vector<TraceEvent> shown = boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].caption, caption);
+        EXPECT_EQ(shown[0].text, text);
+        EXPECT_EQ(shown[0].message, 0u) << "MB_OK, no icon";
+        EXPECT_EQ(shown[0].window, dialog) << "owned by the dialog";
+        EXPECT_FALSE(shown[0].wide);
+    }
+
     int linesLike(const std::string& line) const {
         std::vector<std::string> lines = host->trace.lines();
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
@@ -370,13 +382,7 @@ TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
             d.escape();
         });
         open();
-        std::vector<TraceEvent> shownBoxes = boxes();
-        ASSERT_EQ(shownBoxes.size(), 1u);
-        EXPECT_EQ(shownBoxes[0].caption, "!mistake");
-        EXPECT_EQ(shownBoxes[0].text, refusal.text);
-        EXPECT_EQ(shownBoxes[0].message, 0u) << "MB_OK, no icon";
-        EXPECT_EQ(shownBoxes[0].window, shown) << "owned by the dialog";
-        EXPECT_FALSE(shownBoxes[0].wide);
+        expectOneBox("!mistake", refusal.text, shown);
         EXPECT_EQ(host->liveTimers(), 0);
         // The player is asked only when waiting for the song could still work.
         bool asks = refusal.countMode == CountMode::Minutes && refusal.stopMethod == StopMethod::WaitForSongEnd;
@@ -395,12 +401,7 @@ TEST_F(DialogTest, NothingPlayingOnlyWarnsAndTheCountdownStarts) {
     });
     driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
     open();
-    std::vector<TraceEvent> shownBoxes = boxes();
-    ASSERT_EQ(shownBoxes.size(), 1u);
-    EXPECT_EQ(shownBoxes[0].caption, "!notice");
-    EXPECT_EQ(shownBoxes[0].text, NothingPlays);
-    EXPECT_EQ(shownBoxes[0].message, 0u);
-    EXPECT_EQ(shownBoxes[0].window, shown);
+    expectOneBox("!notice", NothingPlays, shown);
     EXPECT_EQ(host->liveTimers(), 1);
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 2, 10));
 }
@@ -715,17 +716,12 @@ TEST_F(DialogTest, EndingsThisComputerCannotMake) {
             });
         }
         open();
-        std::vector<TraceEvent> shownBoxes = boxes();
         if (c.refusal == nullptr) {
-            EXPECT_TRUE(shownBoxes.empty());
+            EXPECT_TRUE(boxes().empty());
             EXPECT_EQ(host->liveTimers(), 1);
             continue;
         }
-        ASSERT_EQ(shownBoxes.size(), 1u);
-        EXPECT_EQ(shownBoxes[0].caption, "!mistake");
-        EXPECT_EQ(shownBoxes[0].text, c.refusal);
-        EXPECT_EQ(shownBoxes[0].message, 0u);
-        EXPECT_EQ(shownBoxes[0].window, shown);
+        expectOneBox("!mistake", c.refusal, shown);
         EXPECT_EQ(host->liveTimers(), 0);
         EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, c.saved, 3, 10));
     }
@@ -791,14 +787,10 @@ TEST_F(DialogTest, SystemMenuAboutEntry) {
     });
     driver->then([](DialogDriver& d) { d.escape(); });
     open();
-    std::vector<TraceEvent> shownBoxes = boxes();
-    ASSERT_EQ(shownBoxes.size(), 1u);
-    EXPECT_EQ(shownBoxes[0].caption, "About Nightcap v2.0");
-    EXPECT_EQ(shownBoxes[0].text,
-              "Nightcap v2.0\n\nAuthor : The Nightcap project\nContact: nightcap@example.org\n"
-              "         https://nightcap.example.org/");
-    EXPECT_EQ(shownBoxes[0].message, 0u);
-    EXPECT_EQ(shownBoxes[0].window, shown);
+    expectOneBox("About Nightcap v2.0",
+                 "Nightcap v2.0\n\nAuthor : The Nightcap project\nContact: nightcap@example.org\n"
+                 "         https://nightcap.example.org/",
+                 shown);
 }
 
 // A quit message ends the modal loop without the dialog's own closing paths.
