@@ -109,9 +109,9 @@ bool enableShutdownPrivilege(void (*refused)()) {
 // bForce TRUE: only Windows XP reads it, where FALSE first asks every
 // program, and any of them may refuse. The listener is asleep and cannot
 // answer a program that asks whether to let it; an unattended timer should
-// not be vetoed, as the power-off's EWX_FORCE is not. Programs are still
-// told that the computer goes to sleep. Wake events stay on (the last
-// argument, FALSE), so scheduled wake-ups of backups and updates still come.
+// not be vetoed, as the power-off's EWX_FORCE is not. Wake events stay on
+// (the last argument, FALSE), so scheduled wake-ups of backups and updates
+// still come.
 void suspend(bool hibernate, const SuspendTexts& texts) {
     bool enabled = enableShutdownPrivilege(NULL);
     if (!SetSuspendState(static_cast<BOOLEAN>(hibernate), TRUE, FALSE)) {
