@@ -2,6 +2,7 @@
 
 #include "dialog/resource.h"
 #include "engine/CountdownEngine.h"
+#include "engine/PowerRequests.h"
 #include "plugin/PlayerMessages.h"
 #include "plugin/PluginDescriptor.h"
 #include "plugin/RunState.h"
@@ -30,10 +31,11 @@ const char AboutText[] = NIGHTCAP_TITLE "\n"
                          "Contact: nightcap@example.org\n"
                          "         https://nightcap.example.org/";
 
-// The twelve controls that a running countdown greys.
+// The controls that a running countdown greys.
 const int FormControls[] = {
-    IDC_COUNT_SONGS,  IDC_SONGS,         IDC_SONGS_LABEL, IDC_COUNT_MINUTES, IDC_MINUTES,     IDC_MINUTES_LABEL,
-    IDC_WAIT_SONG_END, IDC_FADE_OUT,     IDC_STOP_NOW,    IDC_STOP_PLAYING,  IDC_QUIT_PLAYER, IDC_HALT_COMPUTER,
+    IDC_COUNT_SONGS,   IDC_SONGS,    IDC_SONGS_LABEL, IDC_COUNT_MINUTES, IDC_MINUTES,       IDC_MINUTES_LABEL,
+    IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW,    IDC_STOP_PLAYING,  IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER,
+    IDC_SLEEP,         IDC_HIBERNATE,
 };
 const int MinutesGroupControls[] = {IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW};
 
@@ -51,6 +53,8 @@ const ChoiceButton FinalActionButtons[] = {
     {IDC_STOP_PLAYING, FinalAction::StopPlaying},
     {IDC_QUIT_PLAYER, FinalAction::QuitPlayer},
     {IDC_HALT_COMPUTER, FinalAction::HaltComputer},
+    {IDC_SLEEP, FinalAction::Sleep},
+    {IDC_HIBERNATE, FinalAction::Hibernate},
 };
 
 template <size_t Count>
@@ -127,7 +131,8 @@ bool isWhiteSpace(char c) {
 
 ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine)
     : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), countMode(0), stopMethod(0),
-      finalAction(0), window(NULL), abandoned(false), showsRunning(false) {}
+      finalAction(0), window(NULL), abandoned(false), showsRunning(false),
+      abilities{{true, NULL}, {true, NULL}, false} {}
 
 int ConfigDialog::parseCount(const char* text) {
     const char* at = text;
@@ -261,6 +266,7 @@ BOOL ConfigDialog::onInit(HWND hwnd) {
     countMode = settings.getCountMode();
     stopMethod = settings.getStopMethod();
     finalAction = settings.getFinalAction();
+    abilities = powerAbilities();
     setFormEnabled(hwnd, !runState.isRunning());
 
     if (countMode == CountMode::Minutes) {
@@ -335,7 +341,11 @@ void ConfigDialog::enableGroup(HWND hwnd, int group, bool enable) {
 
 void ConfigDialog::setFormEnabled(HWND hwnd, bool enable) {
     for (int id : FormControls) {
-        enableControl(hwnd, id, enable);
+        // An ending this computer cannot make stays greyed; when it is the
+        // saved choice it stays selected, so that the listener sees it.
+        const ChoiceButton* ending = buttonWithId(FinalActionButtons, id);
+        const EndingAbility* ability = ending != NULL ? abilityOf(ending->value) : NULL;
+        enableControl(hwnd, id, enable && (ability == NULL || ability->possible));
     }
     if (enable) {
         if (countMode == CountMode::Minutes) {
@@ -365,6 +375,11 @@ bool ConfigDialog::validate(HWND hwnd) {
     transferCounts(hwnd, false);
     if (runState.isRunning()) {
         return true;
+    }
+    const EndingAbility* ending = abilityOf(finalAction);
+    if (ending != NULL && !ending->possible) {
+        MessageBoxA(hwnd, ending->whyNot, MistakeCaption, MB_OK);
+        return false;
     }
     if (countMode == CountMode::Songs) {
         if (songs == 0) {
@@ -469,6 +484,16 @@ bool ConfigDialog::storeSettings() {
     settings.setSongs(songs);
     settings.setMinutes(minutes);
     return settings.save();
+}
+
+const EndingAbility* ConfigDialog::abilityOf(int action) const {
+    if (action == FinalAction::Sleep) {
+        return &abilities.sleep;
+    }
+    if (action == FinalAction::Hibernate) {
+        return &abilities.hibernate;
+    }
+    return NULL;
 }
 
 void ConfigDialog::addAboutMenuItem(HWND hwnd) {

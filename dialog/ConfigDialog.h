@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "engine/PowerRequests.h"
 #include "settings/Settings.h"
 
 class CountdownEngine;
@@ -56,6 +57,9 @@ private:
     void endDialog(HWND hwnd, INT_PTR result);
     void endAbandoned();
     bool storeSettings();
+    // Whether this computer can make the ending, for the two that may be out
+    // of its reach (sleep, hibernation); NULL for the others.
+    const EndingAbility* abilityOf(int action) const;
     void addAboutMenuItem(HWND hwnd);
     void showAbout(HWND hwnd);
 
@@ -70,6 +74,7 @@ private:
     HWND window;           // the dialog, once initialised
     bool abandoned;
     bool showsRunning;     // the button reads "stop"
+    PowerAbilities abilities;  // what this computer can do, asked as the dialog opens
 };
 
 // True while a configuration dialog is being shown; turns a second one away.

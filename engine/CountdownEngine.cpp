@@ -1,5 +1,6 @@
 #include "engine/CountdownEngine.h"
 
+#include "engine/PowerRequests.h"
 #include "plugin/PlayerMessages.h"
 #include "plugin/RunState.h"
 #include "settings/Settings.h"
@@ -158,19 +159,26 @@ void CountdownEngine::finish(int finalAction) {
     disarm();
     runState.setRunning(false);
     settings.load();
-    if (finalAction == FinalAction::StopPlaying || finalAction == FinalAction::HaltComputer) {
-        sendStopCommand();
-    } else if (finalAction == FinalAction::QuitPlayer) {
+    // Every end but the quit stops the music first: after a sleep, so that
+    // it does not come back when the computer wakes.
+    if (finalAction == FinalAction::QuitPlayer) {
         postQuitToPlayer();
+    } else if (finalAction >= FinalAction::StopPlaying && finalAction <= FinalAction::Hibernate) {
+        sendStopCommand();
     }
     // Whatever the end, the process may go on (a player that does not quit,
-    // a power-off refused): an open dialog must then show the idle form.
+    // a request the system refused, a computer awake again): an open dialog
+    // must then show the idle form.
     postToDialog(DialogNotifyFinished);
     postToDialog(DialogNotifyCounts);
-    // Last: its boxes run a message loop in which the player may quit the
+    // Last: their boxes run a message loop in which the player may quit the
     // plug-in, which frees this engine unless the dialog is shown.
     if (finalAction == FinalAction::HaltComputer) {
         powerOff();
+    } else if (finalAction == FinalAction::Sleep) {
+        sleepComputer();
+    } else if (finalAction == FinalAction::Hibernate) {
+        hibernateComputer();
     }
 }
 

@@ -63,6 +63,3 @@ extern CountdownEngine* currentEngine;
 // Runs a tick of the armed timer. Any other timer's tick belongs to a
 // countdown that has ended and is killed instead (see the definition).
 void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timer, DWORD systemTime);
-
-// Asks the system to switch the computer off, with the shutdown privilege.
-void powerOff();

@@ -59,7 +59,8 @@ std::vector<std::string> importedFunctions(HMODULE module) {
 
 namespace {
 
-const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"};
+const char* const SystemModules[] = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "powrprof.dll",
+                                     "msvcrt.dll"};
 
 // The slot of the named export in the module's table of addresses, or NULL.
 DWORD* exportSlot(HMODULE module, const char* functionName) {

@@ -19,7 +19,7 @@ void* importedAddress(HMODULE module, const char* functionName);
 std::vector<std::string> importedFunctions(HMODULE module);
 
 // While it lives, the export tables of the system DLLs that the module
-// imports from (KERNEL32, USER32, ADVAPI32, SHELL32, msvcrt) name the
+// imports from (KERNEL32, USER32, ADVAPI32, SHELL32, POWRPROF, msvcrt) name the
 // replacements, so that a module loaded meanwhile binds its imports to them:
 // even the calls its start-up code makes inside LoadLibrary reach the host.
 // Other modules bound before keep the real functions. One at a time, on one

@@ -134,6 +134,16 @@ bool PluginHost::refuses(const char* path) const {
     return false;
 }
 
+std::string PluginHost::powerStates() const {
+    std::string sleep = sleepStates     ? "sleeps (S3)"
+                        : modernStandby ? "sleeps as Modern Standby does (when the display goes off)"
+                                        : "cannot sleep";
+    std::string hibernate = !hibernation      ? "cannot hibernate"
+                            : hibernationFile ? "hibernates (S4, with a hibernation file)"
+                                              : "has hibernation turned off (S4, no hibernation file)";
+    return sleep + " and " + hibernate;
+}
+
 int PluginHost::liveTimers() const {
     int live = 0;
     for (const Timer& timer : timers) {

@@ -9,8 +9,9 @@
 // heap and file calls, and any import can be made to fail.
 //
 // Safe by default: timers are simulated (fired by tick()), Sleep only records,
-// message boxes are answered without being shown, and the power-off request is
-// recorded and never reaches the system.
+// message boxes are answered without being shown, and the requests to power
+// off, sleep, hibernate or turn the display off are recorded and never reach
+// the system.
 
 #include <windows.h>
 
@@ -102,6 +103,17 @@ public:
     // whether the shutdown privilege is enabled.
     std::map<HANDLE, DWORD> tokenAccess;
     bool shutdownEnabled = false;
+
+    // --- what the computer can do (GetPwrCapabilities), sleep, hibernation ---
+    // A desktop unless told otherwise: it sleeps (S3) and hibernates (S4,
+    // with a hibernation file).
+    bool sleepStates = true;       // S3
+    bool modernStandby = false;    // AoAc
+    bool hibernation = true;       // S4
+    bool hibernationFile = true;
+    bool suspendSucceeds = true;   // the system's other reasons to refuse SetSuspendState
+    // The above in words: "sleeps (S3) and hibernates (S4, with a hibernation file)".
+    std::string powerStates() const;
 
     // --- the module's own file name ---
     bool fakeModuleName = false;

@@ -56,6 +56,15 @@ std::string Trace::describe(const TraceEvent& event) {
     case TraceEvent::ExitWindows:
         snprintf(line, sizeof line, "exitwindows %u", event.message);
         return line;
+    case TraceEvent::PowerCapabilities:
+        return "powercapabilities";
+    case TraceEvent::Suspend:
+        snprintf(line, sizeof line, "setsuspendstate %d %d %u", static_cast<int>(event.wParam),
+                 static_cast<int>(event.lParam), event.message);
+        return line;
+    case TraceEvent::DisplayPower:
+        snprintf(line, sizeof line, "displaypower %ld %s", static_cast<long>(event.lParam), event.text.c_str());
+        return line;
     case TraceEvent::Heap:
         snprintf(line, sizeof line, "heap %s %u", event.text.c_str(), static_cast<unsigned>(event.wParam));
         return line;

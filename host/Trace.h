@@ -1,7 +1,8 @@
 #pragma once
 // What the plug-in did, in order: the messages the player received, posts,
-// pauses, timers, message boxes and power requests (its effects), and its
-// heap and file calls (its resources). The host records every one of them.
+// pauses, timers, message boxes, the power capabilities asked and the power
+// requests (its effects), and its heap and file calls (its resources). The
+// host records every one of them.
 
 #include <windows.h>
 
@@ -10,14 +11,31 @@
 #include <vector>
 
 struct TraceEvent {
-    enum Kind { Send, Post, Sleep, SetTimer, KillTimer, MessageBox, OpenToken, AdjustPrivileges, ExitWindows, Heap, File };
+    enum Kind {
+        Send,
+        Post,
+        Sleep,
+        SetTimer,
+        KillTimer,
+        MessageBox,
+        OpenToken,
+        AdjustPrivileges,
+        ExitWindows,
+        PowerCapabilities,  // GetPwrCapabilities asked
+        Suspend,            // SetSuspendState
+        DisplayPower,       // WM_SYSCOMMAND with SC_MONITORPOWER, by whichever call
+        Heap,
+        File
+    };
     Kind kind;
-    UINT message;        // Send, Post: the message; ExitWindows: the flags
-    WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked
-    LPARAM lParam;
+    UINT message;        // Send, Post: the message; ExitWindows: the flags;
+                         // Suspend: wake events disabled (its third argument)
+    WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked;
+                         // Suspend: hibernate (its first argument)
+    LPARAM lParam;       // Suspend: force (its second); DisplayPower: the state (2 = off)
     LRESULT result;      // Send: the player's answer; File: 1 when the call succeeded
-    HWND window;         // Send, Post: target; MessageBox: owner
-    std::string text;    // MessageBox: text, as UTF-8; Heap, File: the function called
+    HWND window;         // Send, Post, DisplayPower: target; MessageBox: owner
+    std::string text;    // MessageBox: text, as UTF-8; Heap, File, DisplayPower: the function called
     std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any
     bool wide;           // MessageBox: shown by the wide-character function
 
@@ -57,7 +75,8 @@ public:
     std::vector<TraceEvent> ofKind(TraceEvent::Kind kind) const;
     int count(TraceEvent::Kind kind) const;
     // One line per effect, e.g. "send 1024 0 105", "post 1025 2 0",
-    // "sleep 19", "box error: <text>": handy for comparing whole sequences.
+    // "sleep 19", "box error: <text>", "setsuspendstate 0 1 0",
+    // "displaypower 2 DefWindowProcA": handy for comparing whole sequences.
     // Heap and file calls are left out; count() them.
     std::vector<std::string> lines() const;
     static std::string describe(const TraceEvent& event);

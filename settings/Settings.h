@@ -25,6 +25,8 @@ namespace FinalAction {
 const int StopPlaying = 1;
 const int QuitPlayer = 2;
 const int HaltComputer = 3;
+const int Sleep = 4;
+const int Hibernate = 5;
 }  // namespace FinalAction
 
 const int SettingsFileSize = 20;

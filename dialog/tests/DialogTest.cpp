@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,9 +39,9 @@ std::string enabledStates(DialogDriver& d) {
     return states;
 }
 
-const char IdleSongs[] = "eeeee-ee---eeeee";
-const char IdleMinutes[] = "eeee-eeeeeeeeeee";
-const char Running[] = "ee---------e---e";
+const char IdleSongs[] = "eeeee-ee---eeeeeee";
+const char IdleMinutes[] = "eeee-eeeeeeeeeeeee";
+const char Running[] = "ee---------e-----e";
 
 // The checked radio buttons, by name.
 std::string checkedButtons(DialogDriver& d) {
@@ -50,7 +51,8 @@ std::string checkedButtons(DialogDriver& d) {
     } buttons[] = {
         {IDC_COUNT_SONGS, "songs"},    {IDC_COUNT_MINUTES, "minutes"},    {IDC_WAIT_SONG_END, "wait"},
         {IDC_FADE_OUT, "fade"},        {IDC_STOP_NOW, "stop-now"},        {IDC_STOP_PLAYING, "stop-playing"},
-        {IDC_QUIT_PLAYER, "quit"},     {IDC_HALT_COMPUTER, "halt"},
+        {IDC_QUIT_PLAYER, "quit"},     {IDC_HALT_COMPUTER, "halt"},       {IDC_SLEEP, "sleep"},
+        {IDC_HIBERNATE, "hibernate"},
     };
     std::string names;
     for (const auto& button : buttons) {
@@ -116,6 +118,18 @@ protected:
     }
 
     std::vector<TraceEvent> boxes() const { return host->trace.ofKind(TraceEvent::MessageBox); }
+
+    // The one box shown, as the dialog's boxes all are: owned by the dialog,
+    // an OK button and no icon (MB_OK, 0), ANSI texts.
+    void expectOneBox(const std::string& caption, const std::string& text, HWND dialog) const {
+        std::vector<TraceEvent> shown = boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].caption, caption);
+        EXPECT_EQ(shown[0].text, text);
+        EXPECT_EQ(shown[0].message, 0u) << "MB_OK, no icon";
+        EXPECT_EQ(shown[0].window, dialog) << "owned by the dialog";
+        EXPECT_FALSE(shown[0].wide);
+    }
 
     int linesLike(const std::string& line) const {
         std::vector<std::string> lines = host->trace.lines();
@@ -225,6 +239,32 @@ TEST_F(DialogTest, EachRadioSetIsExclusiveOnItsOwn) {
     });
     open();
     EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 10));
+}
+
+// The five endings are one set: the arrow keys reach each of them, check
+// the one they reach, and closing saves it.
+TEST_F(DialogTest, ArrowsReachAllFiveEndings) {
+    startPlugin();
+    driver->then([](DialogDriver& d) { d.tab(); });
+    driver->then([](DialogDriver& d) { d.tab(); });  // to the checked ending
+    std::vector<std::string> reached;
+    const UINT keys[] = {VK_DOWN, VK_DOWN, VK_UP, VK_UP, VK_UP, VK_UP, 0};  // 0: Esc instead
+    for (UINT key : keys) {
+        driver->then([&reached, key](DialogDriver& d) {
+            reached.push_back(std::to_string(d.focusedId()) + " " + checkedButtons(d));
+            if (key != 0) {
+                d.press(key);
+            } else {
+                d.escape();
+            }
+        });
+    }
+    open();
+    EXPECT_EQ(reached, (std::vector<std::string>{"1010 songs wait halt", "1014 songs wait sleep",
+                                                 "1015 songs wait hibernate", "1014 songs wait sleep",
+                                                 "1010 songs wait halt", "1009 songs wait quit",
+                                                 "1008 songs wait stop-playing"}));
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 3, 10));
 }
 
 TEST_F(DialogTest, NumberFieldsTakeDigitsOnlyAndEnterDoesNothing) {
@@ -342,13 +382,7 @@ TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
             d.escape();
         });
         open();
-        std::vector<TraceEvent> shownBoxes = boxes();
-        ASSERT_EQ(shownBoxes.size(), 1u);
-        EXPECT_EQ(shownBoxes[0].caption, "!mistake");
-        EXPECT_EQ(shownBoxes[0].text, refusal.text);
-        EXPECT_EQ(shownBoxes[0].message, 0u) << "MB_OK, no icon";
-        EXPECT_EQ(shownBoxes[0].window, shown) << "owned by the dialog";
-        EXPECT_FALSE(shownBoxes[0].wide);
+        expectOneBox("!mistake", refusal.text, shown);
         EXPECT_EQ(host->liveTimers(), 0);
         // The player is asked only when waiting for the song could still work.
         bool asks = refusal.countMode == CountMode::Minutes && refusal.stopMethod == StopMethod::WaitForSongEnd;
@@ -367,12 +401,7 @@ TEST_F(DialogTest, NothingPlayingOnlyWarnsAndTheCountdownStarts) {
     });
     driver->then([](DialogDriver& d) { d.click(IDC_START_STOP); });
     open();
-    std::vector<TraceEvent> shownBoxes = boxes();
-    ASSERT_EQ(shownBoxes.size(), 1u);
-    EXPECT_EQ(shownBoxes[0].caption, "!notice");
-    EXPECT_EQ(shownBoxes[0].text, NothingPlays);
-    EXPECT_EQ(shownBoxes[0].message, 0u);
-    EXPECT_EQ(shownBoxes[0].window, shown);
+    expectOneBox("!notice", NothingPlays, shown);
     EXPECT_EQ(host->liveTimers(), 1);
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, 2, 10));
 }
@@ -567,10 +596,11 @@ TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
 }
 
 // Every end that leaves the player running (stop playing, a refused
-// power-off, an action outside the list) turns the open dialog idle with the
-// saved counts: its button then starts, and nothing runs until pressed.
+// power-off, a computer awake again after its sleep, an action outside the
+// list) turns the open dialog idle with the saved counts: its button then
+// starts, and nothing runs until pressed.
 TEST_F(DialogTest, EveryEndThePlayerOutlivesLeavesTheOpenDialogIdle) {
-    for (int action : {FinalAction::StopPlaying, FinalAction::HaltComputer, 4}) {
+    for (int action : {FinalAction::StopPlaying, FinalAction::HaltComputer, FinalAction::Sleep, 6}) {
         SCOPED_TRACE(action);
         restartHost();
         writeSettings(CountMode::Minutes, StopMethod::StopNow, action, 3, 1);
@@ -625,6 +655,97 @@ TEST_F(DialogTest, EveryEndThePlayerOutlivesLeavesTheOpenDialogIdle) {
     open();
 }
 
+// An ending this computer cannot make is greyed. Chosen before, it stays
+// selected, "start now" refuses it with a box that says why, and closing
+// saves the choice unchanged; nothing else is chosen instead. When the
+// system does not say what it can do, nothing is greyed.
+TEST_F(DialogTest, EndingsThisComputerCannotMake) {
+    struct Computer {
+        const char* name;
+        std::function<void(PluginHost&)> set;
+        const char* endings;  // Sleep and Hibernate: enabled or greyed on the idle form
+        int saved;
+        const char* refusal;  // what "start now" says; null: it starts
+    };
+    const Computer computers[] = {
+        {"hibernation turned off", [](PluginHost& h) { h.hibernationFile = false; }, "e-", FinalAction::Hibernate,
+         "Hibernate cannot be used on this computer: hibernation is turned off. Choose another ending."},
+        {"no S4", [](PluginHost& h) { h.hibernation = false; }, "e-", FinalAction::Hibernate,
+         "Hibernate cannot be used on this computer: it cannot hibernate. Choose another ending."},
+        {"neither sleep nor hibernation",
+         [](PluginHost& h) {
+             h.sleepStates = false;
+             h.hibernation = false;
+         },
+         "--", FinalAction::Sleep, "Sleep cannot be used on this computer: it has no sleep state. Choose another ending."},
+        {"Modern Standby",
+         [](PluginHost& h) {
+             h.sleepStates = false;
+             h.modernStandby = true;
+         },
+         "ee", FinalAction::Sleep, nullptr},
+        {"no answer",
+         [](PluginHost& h) {
+             h.sleepStates = false;
+             h.hibernation = false;
+             h.failCall("GetPwrCapabilities", 1, true);
+         },
+         "ee", FinalAction::Hibernate, nullptr},
+    };
+    for (const Computer& c : computers) {
+        SCOPED_TRACE(c.name);
+        restartHost();
+        writeSettings(CountMode::Songs, StopMethod::WaitForSongEnd, c.saved, 3, 10);
+        player.play();
+        startPlugin();
+        c.set(*host);
+        const std::string idle = std::string("eeeee-ee---eeee") + c.endings + "e";
+        const std::string checked = c.saved == FinalAction::Sleep ? "songs wait sleep" : "songs wait hibernate";
+        HWND shown = NULL;
+        driver->then([&](DialogDriver& d) {
+            shown = d.dialog();
+            EXPECT_EQ(enabledStates(d), idle);
+            EXPECT_EQ(checkedButtons(d), checked);
+            d.click(IDC_START_STOP);
+        });
+        if (c.refusal != nullptr) {
+            driver->then([&](DialogDriver& d) {
+                EXPECT_EQ(enabledStates(d), idle);
+                EXPECT_EQ(checkedButtons(d), checked);
+                d.escape();
+            });
+        }
+        open();
+        if (c.refusal == nullptr) {
+            EXPECT_TRUE(boxes().empty());
+            EXPECT_EQ(host->liveTimers(), 1);
+            continue;
+        }
+        expectOneBox("!mistake", c.refusal, shown);
+        EXPECT_EQ(host->liveTimers(), 0);
+        EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, c.saved, 3, 10));
+    }
+
+    // The form's greying and the computer's combine: running, every ending
+    // is greyed; stopped, those this computer cannot make stay greyed.
+    restartHost();
+    writeSettings(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10);
+    player.play();
+    startPlugin();
+    host->sleepStates = false;
+    host->hibernation = false;
+    startFromDialog();
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), Running);
+        d.click(IDC_START_STOP);
+    });
+    driver->then([](DialogDriver& d) {
+        EXPECT_EQ(enabledStates(d), "eeeee-ee---eeee--e");
+        d.escape();
+    });
+    open();
+}
+
 TEST_F(DialogTest, SecondConfigWhileOpenIsTurnedAway) {
     startPlugin();
     driver->then([](DialogDriver& d) {
@@ -666,14 +787,10 @@ TEST_F(DialogTest, SystemMenuAboutEntry) {
     });
     driver->then([](DialogDriver& d) { d.escape(); });
     open();
-    std::vector<TraceEvent> shownBoxes = boxes();
-    ASSERT_EQ(shownBoxes.size(), 1u);
-    EXPECT_EQ(shownBoxes[0].caption, "About Nightcap v2.0");
-    EXPECT_EQ(shownBoxes[0].text,
-              "Nightcap v2.0\n\nAuthor : The Nightcap project\nContact: nightcap@example.org\n"
-              "         https://nightcap.example.org/");
-    EXPECT_EQ(shownBoxes[0].message, 0u);
-    EXPECT_EQ(shownBoxes[0].window, shown);
+    expectOneBox("About Nightcap v2.0",
+                 "Nightcap v2.0\n\nAuthor : The Nightcap project\nContact: nightcap@example.org\n"
+                 "         https://nightcap.example.org/",
+                 shown);
 }
 
 // A quit message ends the modal loop without the dialog's own closing paths.

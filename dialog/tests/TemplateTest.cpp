@@ -74,13 +74,19 @@ private:
 
 struct Control {
     int id;
-    const char* className;  // the predefined class, by name
+    std::string className;  // the predefined class, by name
     DWORD style;
-    const char* text;
+    std::string text;
     short x, y, width, height;
+
+    int right() const { return x + width; }
+    int bottom() const { return y + height; }
 };
 
-const Control Expected[] = {
+// The sixteen controls that every Nightcap has had, as the first template
+// held them. The group box and the start button have grown and moved since
+// with what they hold; their other fields, and all of the rest, have not.
+const Control FirstSixteen[] = {
     {-1, "Button", 0x50000007, " The story goes like ", 5, 4, 212, 129},
     {-1, "Static", 0x50020000, "First, ", 26, 16, 20, 8},
     {IDC_COUNT_SONGS, "Button", 0x50000009, "Count down", 54, 21, 54, 10},
@@ -98,6 +104,9 @@ const Control Expected[] = {
     {IDC_HALT_COMPUTER, "Button", 0x50000009, "Halt Computer", 54, 116, 62, 10},
     {IDC_START_STOP, "Button", 0x50010000, "", 160, 113, 50, 14},
 };
+const short FirstHeight = 140;  // the first dialog's height; its width stays
+const size_t GroupBox = 0;
+const size_t StartButton = 15;
 
 // The predefined classes may be stored by ordinal or by name, in any case.
 std::string className(const std::string& stored) {
@@ -159,33 +168,100 @@ TEST_F(TemplateTest, HeaderAndControlsFieldByField) {
     EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT));
     EXPECT_EQ(read.dword(), 0u) << "extended style";
     WORD count = read.word();
-    ASSERT_EQ(count, 16);
+    ASSERT_EQ(count, 18);
     EXPECT_EQ(read.coordinate(), 0);
     EXPECT_EQ(read.coordinate(), 0);
     EXPECT_EQ(read.coordinate(), 221);
-    EXPECT_EQ(read.coordinate(), 140);
+    short height = read.coordinate();
     EXPECT_EQ(read.nameOrOrdinal(), "") << "menu";
     EXPECT_EQ(read.nameOrOrdinal(), "") << "window class";
     EXPECT_EQ(read.nameOrOrdinal(), "Nightcap v2.0");
     EXPECT_EQ(read.word(), 10) << "point size";
     EXPECT_EQ(read.nameOrOrdinal(), "System");
 
+    std::vector<Control> controls;
     for (int i = 0; i < count; ++i) {
-        const Control& want = Expected[i];
         SCOPED_TRACE("control " + std::to_string(i + 1));
         read.alignToDword();
-        EXPECT_EQ(read.dword(), want.style);
+        Control control;
+        control.style = read.dword();
         EXPECT_EQ(read.dword(), 0u) << "extended style";
-        EXPECT_EQ(read.coordinate(), want.x);
-        EXPECT_EQ(read.coordinate(), want.y);
-        EXPECT_EQ(read.coordinate(), want.width);
-        EXPECT_EQ(read.coordinate(), want.height);
-        EXPECT_EQ(read.word(), static_cast<WORD>(want.id));
-        EXPECT_EQ(className(read.nameOrOrdinal()), className(want.className));
-        EXPECT_EQ(read.nameOrOrdinal(), want.text);
+        control.x = read.coordinate();
+        control.y = read.coordinate();
+        control.width = read.coordinate();
+        control.height = read.coordinate();
+        control.id = static_cast<short>(read.word());
+        control.className = className(read.nameOrOrdinal());
+        control.text = read.nameOrOrdinal();
         EXPECT_EQ(read.word(), 0) << "creation data";
         ASSERT_FALSE(read.overrun());
+        controls.push_back(control);
     }
+
+    // The two new endings come right after "Halt Computer".
+    std::vector<Control> old = controls;
+    size_t halt = 14;
+    ASSERT_EQ(controls[halt].id, IDC_HALT_COMPUTER);
+    old.erase(old.begin() + static_cast<long>(halt) + 1, old.begin() + static_cast<long>(halt) + 3);
+    const Control endings[] = {controls[halt + 1], controls[halt + 2]};
+    EXPECT_EQ(endings[0].id, IDC_SLEEP);
+    EXPECT_EQ(endings[0].text, "Sleep");
+    EXPECT_EQ(endings[1].id, IDC_HIBERNATE);
+    EXPECT_EQ(endings[1].text, "Hibernate");
+
+    // The sixteen: ids, classes, styles, texts and order as ever, and where
+    // they stood, but for the box and the button.
+    for (size_t i = 0; i < old.size(); ++i) {
+        const Control& was = FirstSixteen[i];
+        const Control& is = old[i];
+        SCOPED_TRACE("old control " + std::to_string(i + 1) + " \"" + was.text + "\"");
+        EXPECT_EQ(is.id, was.id);
+        EXPECT_EQ(is.className, className(was.className));
+        EXPECT_EQ(is.style, was.style);
+        EXPECT_EQ(is.text, was.text);
+        EXPECT_EQ(is.x, was.x);
+        EXPECT_EQ(is.width, was.width);
+        if (i != StartButton) {
+            EXPECT_EQ(is.y, was.y);
+        }
+        if (i != GroupBox) {
+            EXPECT_EQ(is.height, was.height);
+        }
+    }
+
+    // The new ones: automatic radio buttons in the endings' column, below
+    // the others, in the set that "Then, " opens.
+    const Control& box = controls[0];
+    int previousBottom = controls[halt].bottom();
+    for (const Control& ending : endings) {
+        SCOPED_TRACE(ending.text);
+        EXPECT_EQ(ending.className, "button");
+        EXPECT_EQ(ending.style, 0x50000009u) << "BS_AUTORADIOBUTTON, no WS_GROUP, no WS_TABSTOP";
+        EXPECT_EQ(ending.x, controls[halt].x);
+        EXPECT_EQ(ending.height, controls[halt].height);
+        EXPECT_GE(ending.y, previousBottom);
+        previousBottom = ending.bottom();
+        EXPECT_LE(ending.bottom(), box.bottom());
+        EXPECT_LE(ending.right(), controls[halt + 3].x) << "clear of the start button";
+    }
+    // A set runs from a control with WS_GROUP up to the next one.
+    size_t groupOfHalt = 0;
+    for (size_t i = 0; i <= halt + 2; ++i) {
+        if (controls[i].style & WS_GROUP) {
+            groupOfHalt = i;
+        }
+    }
+    EXPECT_EQ(controls[groupOfHalt].text, "Then, ") << "Sleep and Hibernate join the set of Halt Computer";
+
+    // The box holds them all and grew by what it holds; the dialog grew with
+    // it; "start now" keeps its place at the bottom right.
+    const Control& firstBox = FirstSixteen[GroupBox];
+    const Control& firstButton = FirstSixteen[StartButton];
+    const Control& button = old[StartButton];
+    EXPECT_EQ(box.height - firstBox.height, endings[1].bottom() - FirstSixteen[halt].bottom());
+    EXPECT_EQ(height - box.bottom(), FirstHeight - firstBox.bottom());
+    EXPECT_EQ(box.bottom() - button.bottom(), firstBox.bottom() - firstButton.bottom());
+    EXPECT_EQ(box.right() - button.right(), firstBox.right() - firstButton.right());
 }
 
 }  // namespace

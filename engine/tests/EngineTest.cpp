@@ -5,6 +5,8 @@
 
 #include <limits.h>
 
+#include <functional>
+
 #include "dialog/resource.h"
 #include "host/DialogDriver.h"
 #include "plugin/PlayerMessages.h"
@@ -390,13 +392,13 @@ TEST_F(EngineTest, ShadeOutSequences) {
 
 TEST_F(EngineTest, StopDirectlyOrNotAtAll) {
     playing(1000);
-    startCountdown(CountMode::Minutes, StopMethod::StopNow, 4, 3, -1);
-    setModuleSettings({3, -1, CountMode::Minutes, StopMethod::StopNow, 4});
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, 6, 3, -1);
+    setModuleSettings({3, -1, CountMode::Minutes, StopMethod::StopNow, 6});
     EXPECT_EQ(tick(), (Lines{"killtimer", StopSent}));
     for (int method : {0, 4, INT_MAX}) {
         restartHost();
         startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, -1);
-        setModuleSettings({3, -1, CountMode::Minutes, method, 4});
+        setModuleSettings({3, -1, CountMode::Minutes, method, 6});
         EXPECT_EQ(tick(), Lines{"killtimer"}) << "stop method " << method;
         EXPECT_FALSE(armed());
     }
@@ -435,7 +437,7 @@ TEST_F(EngineTest, FinalActions) {
     EXPECT_TRUE(host->tokenAccess.empty()) << "the token is closed again";
     EXPECT_EQ(startButtonAfterwards(), "start now");
 
-    for (int action : {0, 4, INT_MIN}) {
+    for (int action : {0, 6, INT_MIN}) {
         restartHost();
         startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, -1, 10);
         setModuleSettings({-1, 10, CountMode::Songs, StopMethod::WaitForSongEnd, action});
@@ -497,6 +499,84 @@ TEST_F(EngineTest, PowerOffRefusals) {
             EXPECT_EQ(box.window, static_cast<HWND>(NULL));
             EXPECT_EQ(box.message, static_cast<UINT>(MB_OK));
             EXPECT_EQ(box.caption, "error");
+        }
+    }
+}
+
+// --- sleep and hibernation ---
+
+// What the end sends the player and asks the system, in order, on each kind
+// of computer and with each refusal. The dialog is open: its two notices come
+// between the stop command and the request, and it is idle afterwards.
+TEST_F(EngineTest, SleepAndHibernation) {
+    const std::string sleepPrivilege =
+        "box error: Nightcap could not put the computer to sleep: Windows did not give it the right to (the shutdown "
+        "privilege). Please put the computer to sleep by hand.";
+    const std::string sleepRefused =
+        "box error: Nightcap could not put the computer to sleep: Windows refused. Please put the computer to sleep "
+        "by hand.";
+    const std::string hibernatePrivilege =
+        "box error: Nightcap could not hibernate the computer: Windows did not give it the right to (the shutdown "
+        "privilege). Please hibernate the computer by hand.";
+    const std::string hibernateRefused =
+        "box error: Nightcap could not hibernate the computer: Windows refused. Please hibernate the computer by hand.";
+    const std::string sleepAsked = "setsuspendstate 0 1 0";  // sleep, force, wake events on
+    const std::string hibernateAsked = "setsuspendstate 1 1 0";
+    struct Case {
+        const char* name;
+        int action;
+        std::function<void(PluginHost&)> computer;
+        Lines system;  // after the stop command and the dialog's two notices
+    };
+    const Case cases[] = {
+        {"sleep", FinalAction::Sleep, [](PluginHost&) {},
+         {"powercapabilities", "opentoken", "adjustprivileges", sleepAsked}},
+        {"hibernate", FinalAction::Hibernate, [](PluginHost&) {}, {"opentoken", "adjustprivileges", hibernateAsked}},
+        {"sleep, privilege not held", FinalAction::Sleep, [](PluginHost& h) { h.privilegeGranted = false; },
+         {"powercapabilities", "opentoken", "adjustprivileges", sleepAsked, sleepPrivilege}},
+        {"sleep refused", FinalAction::Sleep, [](PluginHost& h) { h.suspendSucceeds = false; },
+         {"powercapabilities", "opentoken", "adjustprivileges", sleepAsked, sleepRefused}},
+        {"hibernate, token refused", FinalAction::Hibernate, [](PluginHost& h) { h.tokenOpens = false; },
+         {"opentoken", "adjustprivileges", hibernateAsked, hibernatePrivilege}},
+        {"hibernation turned off since the start", FinalAction::Hibernate,
+         [](PluginHost& h) { h.hibernationFile = false; },
+         {"opentoken", "adjustprivileges", hibernateAsked, hibernateRefused}},
+        {"sleep on Modern Standby: the display off, nothing else", FinalAction::Sleep,
+         [](PluginHost& h) {
+             h.sleepStates = false;
+             h.modernStandby = true;
+         },
+         {"powercapabilities", "displaypower 2 DefWindowProcA"}},
+        {"sleep, capabilities unknown: the system is asked", FinalAction::Sleep,
+         [](PluginHost& h) { h.failCall("GetPwrCapabilities"); },
+         {"powercapabilities", "opentoken", "adjustprivileges", sleepAsked}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        restartHost();
+        playing(1000);
+        startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, c.action, -1, 10);
+        Lines lines;
+        std::string afterwards;
+        inDialog({[&](DialogDriver&) {
+                      c.computer(*host);
+                      lines = tick();
+                  },
+                  [&](DialogDriver& d) {
+                      afterwards = d.text(IDC_START_STOP) + " " + d.text(IDC_SONGS);
+                      d.escape();
+                  }});
+        Lines expected = {"killtimer", StopSent, Finished, CountsChanged};
+        expected.insert(expected.end(), c.system.begin(), c.system.end());
+        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(afterwards, "start now -1") << "idle, with the reloaded counts";
+        EXPECT_FALSE(armed());
+        for (const TraceEvent& box : host->trace.ofKind(TraceEvent::MessageBox)) {
+            EXPECT_EQ(box.window, static_cast<HWND>(NULL));
+            EXPECT_EQ(box.message, static_cast<UINT>(MB_OK));
+        }
+        for (const TraceEvent& display : host->trace.ofKind(TraceEvent::DisplayPower)) {
+            EXPECT_EQ(display.window, playerWindow->handle()) << "the player's own window";
         }
     }
 }

@@ -135,7 +135,7 @@ protected:
             choose.chance(90) ? (choose.chance(60) ? CountMode::Minutes : CountMode::Songs) : choose.anyInt();
         int stopMethod = choose.chance(40) ? StopMethod::ShadeOut : choose.smallOrAny(1, 3);  // fades, with any volume
         SettingsValues file = {choose.smallOrAny(-2, 4), choose.smallOrAny(-1, 1), countMode, stopMethod,
-                               choose.smallOrAny(1, 3)};
+                               choose.smallOrAny(1, 5)};
         if (choose.chance(25)) {
             // Straight to the shade-out, whatever volume the player answers.
             file.countMode = CountMode::Minutes;

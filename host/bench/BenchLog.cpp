@@ -88,6 +88,20 @@ std::string BenchLog::describePowerStep(const TraceEvent& event) {
            format(", attributes %lld): the shutdown privilege is not enabled", event.lParam);
 }
 
+// The three arguments in words, so that a request without force or with the
+// wake events turned off shows in the log.
+std::string BenchLog::suspendArguments(const TraceEvent& event) {
+    return std::string(event.wParam != 0 ? "hibernate" : "sleep") + (event.lParam != 0 ? ", force" : ", no force") +
+           (event.message != 0 ? ", wake events off" : ", wake events on");
+}
+
+std::string BenchLog::describeSuspend(const TraceEvent& event) {
+    bool hibernate = event.wParam != 0;
+    return std::string(hibernate ? "asked to hibernate the computer" : "asked to put the computer to sleep") +
+           " (SetSuspendState: " + suspendArguments(event) + ") - intercepted, " +
+           (hibernate ? "nothing was hibernated" : "nothing was put to sleep");
+}
+
 std::string BenchLog::describeEvent(const TraceEvent& event) {
     switch (event.kind) {
     case TraceEvent::Send:
@@ -121,6 +135,18 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
         return format("asked to power off the computer (ExitWindowsEx, flags %lld: power off, force)"
                       " - intercepted, nothing was switched off",
                       event.message);
+    case TraceEvent::PowerCapabilities:
+        return "asked what the computer can do: it " + event.text;
+    case TraceEvent::Suspend:
+        return describeSuspend(event);
+    case TraceEvent::DisplayPower:
+        if (event.lParam == 2) {
+            return "turned the display off (" + event.text +
+                   ", SC_MONITORPOWER 2), as a Modern Standby computer goes to sleep - intercepted, the display "
+                   "stayed on";
+        }
+        return "set the display's power (" + event.text + format(", SC_MONITORPOWER %lld)", event.lParam) +
+               " - intercepted";
     }
     return "?";
 }

@@ -45,6 +45,10 @@ public:
     static std::string describeEvent(const TraceEvent& event);
     // Opening the token, adjusting its privileges: in words, as asked.
     static std::string describePowerStep(const TraceEvent& event);
+    // Sleep or hibernation (SetSuspendState), with its arguments in words:
+    // "hibernate, force, wake events on".
+    static std::string describeSuspend(const TraceEvent& event);
+    static std::string suspendArguments(const TraceEvent& event);
     static std::string formatTime(long long ms);     // "1:23.4"
     static std::string formatLength(int seconds);    // "3:18"
 

@@ -35,7 +35,12 @@ const char Usage[] =
     "  scripted session:\n"
     "  --songs N | --minutes N   what to count (default: --songs 2)\n"
     "  --stop-method wait|fade|stop   counting minutes: how the song ends (default wait)\n"
-    "  --final stop|quit|halt     what happens then (default stop; halt is intercepted)\n"
+    "  --final stop|quit|halt|sleep|hibernate   what happens then (default stop; halt, sleep and\n"
+    "                         hibernate are intercepted)\n"
+    "  --power LIST           what the computer can do, a comma-separated list of s3 (sleeps),\n"
+    "                         modern (sleeps as Modern Standby does: the display goes off), s4\n"
+    "                         (hibernates), s4-nofile (S4, but hibernation turned off), or none\n"
+    "                         (default: s3,s4)\n"
     "  --no-reopen            do not open the dialog again during the countdown\n"
     "  --no-skip              play every track in full (no jumping to a few seconds before the end)\n"
     "  --idle-shot FILE.bmp   screenshot before the dialog opens\n"
@@ -49,17 +54,43 @@ struct Named {
 };
 const Named StopMethods[] = {
     {"wait", StopMethod::WaitForSongEnd}, {"fade", StopMethod::ShadeOut}, {"stop", StopMethod::StopNow}};
-const Named FinalActions[] = {
-    {"stop", FinalAction::StopPlaying}, {"quit", FinalAction::QuitPlayer}, {"halt", FinalAction::HaltComputer}};
+const Named FinalActions[] = {{"stop", FinalAction::StopPlaying},
+                               {"quit", FinalAction::QuitPlayer},
+                               {"halt", FinalAction::HaltComputer},
+                               {"sleep", FinalAction::Sleep},
+                               {"hibernate", FinalAction::Hibernate}};
 
 // 0 for a name not in the list.
-int choice(const char* value, const Named (&names)[3]) {
+template <size_t Count>
+int choice(const char* value, const Named (&names)[Count]) {
     for (const Named& named : names) {
         if (strcmp(value, named.name) == 0) {
             return named.value;
         }
     }
     return 0;
+}
+
+// The computer of --power; false for a word it does not know.
+bool readPower(const std::string& list, BenchOptions& options) {
+    options.sleepStates = options.modernStandby = options.hibernation = options.hibernationFile = false;
+    size_t at = 0;
+    while (at <= list.size()) {
+        size_t end = list.find(',', at);
+        std::string word = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (word == "s3") {
+            options.sleepStates = true;
+        } else if (word == "modern") {
+            options.modernStandby = true;
+        } else if (word == "s4" || word == "s4-nofile") {
+            options.hibernation = true;
+            options.hibernationFile = word == "s4";
+        } else if (word != "none") {
+            return false;
+        }
+        at = end == std::string::npos ? list.size() + 1 : end + 1;
+    }
+    return true;
 }
 
 }  // namespace
@@ -77,7 +108,8 @@ int main(int argc, char** argv) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool takesValue = arg == "--plugin" || arg == "--playlist" || arg == "--speed" || arg == "--home" ||
                           arg == "--appdata" || arg == "--songs" || arg == "--minutes" || arg == "--stop-method" ||
-                          arg == "--final" || arg == "--idle-shot" || arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
+                          arg == "--final" || arg == "--power" || arg == "--idle-shot" ||
+                          arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
                           arg == "--limit";
         if (takesValue && value == nullptr) {
             fprintf(stderr, "bench_player: %s needs a value\n%s", arg.c_str(), Usage);
@@ -111,6 +143,11 @@ int main(int argc, char** argv) {
             scenario.stopMethod = choice(value, StopMethods);
         } else if (arg == "--final") {
             scenario.finalAction = choice(value, FinalActions);
+        } else if (arg == "--power") {
+            if (!readPower(value, options)) {
+                fprintf(stderr, "bench_player: unknown --power %s\n%s", value, Usage);
+                return 2;
+            }
         } else if (arg == "--no-reopen") {
             scenario.reopenDialog = false;
         } else if (arg == "--no-skip") {

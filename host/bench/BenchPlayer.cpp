@@ -96,6 +96,10 @@ bool BenchPlayer::start(std::string& error) {
     }
 
     file = options.pluginPath.empty() ? PluginHost::besideProgram("gen_Nightcap.dll") : options.pluginPath;
+    host.sleepStates = options.sleepStates;
+    host.modernStandby = options.modernStandby;
+    host.hibernation = options.hibernation;
+    host.hibernationFile = options.hibernationFile;
     host.realTimers = !options.simulated;
     host.realSleep = !options.simulated;
     host.speed = options.simulated ? 1.0 : options.speed;
@@ -125,6 +129,7 @@ bool BenchPlayer::start(std::string& error) {
     PluginDescriptor* descriptor = host.descriptor();
     description = descriptor->description != nullptr ? descriptor->description : "(no description)";
     log.note("loaded " + description + " from " + file);
+    log.note("the computer " + host.powerStates());
     if (options.homeRefuses) {
         log.note("its folder " + home + " refuses new files, as Program Files does to a listener");
     }
@@ -351,27 +356,43 @@ void BenchPlayer::onTraceEvent(const TraceEvent& event) {
         facts.tickAtArming = host.ticksDelivered;
         facts.tickAtFinish = 0;
         facts.trackChangesWhileArmed = 0;
-        powerOffSteps.clear();
+        requestSteps.clear();
         break;
     case TraceEvent::KillTimer:
         ++facts.disarmed;
         break;
     case TraceEvent::OpenToken:
-        powerOffSteps.push_back(event.message & TOKEN_ADJUST_PRIVILEGES ? "opened its process token"
-                                                                        : BenchLog::describePowerStep(event));
+        requestSteps.push_back(event.message & TOKEN_ADJUST_PRIVILEGES ? "opened its process token"
+                                                                       : BenchLog::describePowerStep(event));
         break;
     case TraceEvent::AdjustPrivileges:
-        powerOffSteps.push_back(BenchLog::describePowerStep(event));
+        requestSteps.push_back(BenchLog::describePowerStep(event));
         break;
     case TraceEvent::MessageBox:
-        if (!powerOffSteps.empty()) {
-            powerOffSteps.push_back("showed the \"" + event.caption + "\" box");
+        if (!requestSteps.empty()) {
+            requestSteps.push_back("showed the \"" + event.caption + "\" box");
         }
         break;
     case TraceEvent::ExitWindows:
-        powerOffSteps.push_back("called ExitWindowsEx (power off, force)");
         facts.powerOffAsked = true;
-        announcePowerOff();
+        announce("power off the computer", "called ExitWindowsEx (power off, force)", "nothing was switched off");
+        break;
+    case TraceEvent::Suspend: {
+        bool hibernate = event.wParam != 0;
+        (hibernate ? facts.hibernateAsked : facts.sleepAsked) = true;
+        announce(hibernate ? "hibernate the computer" : "put the computer to sleep",
+                 "called SetSuspendState (" + BenchLog::suspendArguments(event) + ")",
+                 hibernate ? "nothing was hibernated" : "nothing was put to sleep");
+        break;
+    }
+    case TraceEvent::DisplayPower:
+        if (event.lParam == 2) {
+            facts.displayOffAsked = true;
+            announce("put the computer to sleep",
+                     "turned the display off (" + event.text + ", SC_MONITORPOWER 2), as a Modern Standby computer "
+                     "goes to sleep",
+                     "the display stayed on");
+        }
         break;
     default:
         break;
@@ -399,13 +420,16 @@ void BenchPlayer::noteSettingsFile(const TraceEvent& event) {
     }
 }
 
-void BenchPlayer::announcePowerOff() {
-    std::string text = "The plug-in asked to power off the computer: it ";
-    for (size_t i = 0; i < powerOffSteps.size(); ++i) {
-        text += (i == 0 ? "" : (i + 1 == powerOffSteps.size() ? " and " : ", ")) + powerOffSteps[i];
+void BenchPlayer::announce(const std::string& asked, const std::string& call, const std::string& intercepted) {
+    facts.stopsBeforeRequest = facts.stopCommands;
+    requestSteps.push_back(call);
+    std::string text = "The plug-in asked to " + asked + ": it ";
+    for (size_t i = 0; i < requestSteps.size(); ++i) {
+        text += (i == 0 ? "" : (i + 1 == requestSteps.size() ? " and " : ", ")) + requestSteps[i];
     }
-    text += ". Intercepted: nothing was switched off.";
-    facts.powerOffNotice = text;
-    log.note("the plug-in asked to power off the computer (intercepted)");
+    text += ". Intercepted: " + intercepted + ".";
+    requestSteps.clear();
+    facts.requestNotice = text;
+    log.note("the plug-in asked to " + asked + " (intercepted)");
     frame.controls.showBanner(text);
 }

@@ -33,6 +33,11 @@ struct BenchOptions {
     // Non-empty: the user's application-data folder, where the plug-in keeps
     // that per-user file, as the plug-in sees it.
     std::string appDataFolder;
+    // What the simulated computer can do; a desktop's by default.
+    bool sleepStates = true;       // sleeps (S3)
+    bool modernStandby = false;    // sleeps as Modern Standby does, when the display goes off
+    bool hibernation = true;       // hibernates (S4)...
+    bool hibernationFile = true;   // ...with a hibernation file
     bool showMessageBoxes = true;  // show the plug-in's boxes; else answer OK unseen
     bool echo = true;              // print the log on standard output as well
     bool show = true;              // show the window
@@ -83,6 +88,10 @@ public:
         int initResult = -1;
         bool quitByPlugin = false;    // the loop ended on the plug-in's WM_QUIT
         bool powerOffAsked = false;
+        bool sleepAsked = false;      // SetSuspendState, sleep
+        bool hibernateAsked = false;  // SetSuspendState, hibernate
+        bool displayOffAsked = false; // SC_MONITORPOWER 2, as Modern Standby sleeps
+        int stopsBeforeRequest = -1;  // stop commands sent before the last request to the system
         int stopCommands = 0;
         int armed = 0;                // the plug-in's timer was set this often
         int disarmed = 0;
@@ -92,7 +101,7 @@ public:
         int tickAtFinish = 0;         // ticks delivered when the timer last died
         int trackChangesWhileArmed = 0;
         bool pluginQuitCalled = false;
-        std::string powerOffNotice;   // what the window shows about it
+        std::string requestNotice;    // what the window shows about the request to the system
     } facts;
 
     // Called on every heartbeat (10 ms), after the clock moved: a script's step.
@@ -128,14 +137,15 @@ private:
     void afterPlayerChange();
     void onTraceEvent(const TraceEvent& event);
     void noteSettingsFile(const TraceEvent& event);
-    void announcePowerOff();
+    // A request to the system: noted, and shown in the window's banner.
+    void announce(const std::string& asked, const std::string& call, const std::string& intercepted);
 
     BenchClock clock;
     BenchWindow frame;
     size_t shownTrack = static_cast<size_t>(-1);
     PlayerModel::State shownState = PlayerModel::Stopped;
     bool inHeartbeat = false;
-    std::vector<std::string> powerOffSteps;
+    std::vector<std::string> requestSteps;
     std::string description;
     std::string file;
     std::string besideSettings;  // the settings file beside the plug-in, as it names it

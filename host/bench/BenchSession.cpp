@@ -39,10 +39,13 @@ const Choice FinalActions[] = {
     {FinalAction::StopPlaying, IDC_STOP_PLAYING, "stop playing"},
     {FinalAction::QuitPlayer, IDC_QUIT_PLAYER, "quit the player"},
     {FinalAction::HaltComputer, IDC_HALT_COMPUTER, "halt the computer"},
+    {FinalAction::Sleep, IDC_SLEEP, "put the computer to sleep"},
+    {FinalAction::Hibernate, IDC_HIBERNATE, "hibernate the computer"},
 };
 
 // The choice of that value; a value outside the list has no button and "?" for words.
-Choice choiceOf(const Choice (&choices)[3], int value) {
+template <size_t Count>
+Choice choiceOf(const Choice (&choices)[Count], int value) {
     for (const Choice& choice : choices) {
         if (choice.value == value) {
             return choice;
@@ -230,7 +233,12 @@ void BenchSession::queueFillAndStart() {
         if (minutes) {
             d.click(choiceOf(StopMethods, scenario.stopMethod).button);
         }
-        d.click(choiceOf(FinalActions, scenario.finalAction).button);
+        Choice ending = choiceOf(FinalActions, scenario.finalAction);
+        if (!d.enabled(ending.button)) {
+            fail(std::string("the dialog greys \"") + ending.words + "\": this computer cannot do it (see --power)");
+            return;
+        }
+        d.click(ending.button);
     });
     driver->then([this](DialogDriver& d) {
         player.log.note("you: press \"start now\"");
@@ -265,13 +273,20 @@ bool BenchSession::succeeded() const {
     if (!failure.empty() || f.armed == 0) {
         return false;
     }
+    bool asked = f.powerOffAsked || f.sleepAsked || f.hibernateAsked || f.displayOffAsked;
+    // The music stops before the system is asked, not after the computer wakes.
+    bool stoppedFirst = f.stopsBeforeRequest > 0;
     switch (scenario.finalAction) {
     case FinalAction::StopPlaying:
-        return f.stopCommands > 0 && !f.quitByPlugin && !f.powerOffAsked && f.tickAtFinish > 0;
+        return f.stopCommands > 0 && !f.quitByPlugin && !asked && f.tickAtFinish > 0;
     case FinalAction::QuitPlayer:
-        return f.quitByPlugin && !f.powerOffAsked;
+        return f.quitByPlugin && !asked;
     case FinalAction::HaltComputer:
-        return f.powerOffAsked && f.stopCommands > 0;
+        return f.powerOffAsked && !f.sleepAsked && !f.hibernateAsked && !f.displayOffAsked && stoppedFirst;
+    case FinalAction::Sleep:
+        return (f.sleepAsked || f.displayOffAsked) && !f.powerOffAsked && !f.hibernateAsked && stoppedFirst;
+    case FinalAction::Hibernate:
+        return f.hibernateAsked && !f.powerOffAsked && !f.sleepAsked && !f.displayOffAsked && stoppedFirst;
     default:
         return false;
     }
@@ -289,6 +304,14 @@ std::string BenchSession::outcome() const {
     if (f.powerOffAsked) {
         text += "Nightcap stopped the player and asked to power off the computer; the bench intercepted the request, "
                 "nothing was switched off";
+    } else if (f.sleepAsked || f.hibernateAsked) {
+        text += std::string("Nightcap stopped the player and asked to ") +
+                (f.hibernateAsked ? "hibernate the computer" : "put the computer to sleep") +
+                "; the bench intercepted the request, " +
+                (f.hibernateAsked ? "nothing was hibernated" : "nothing was put to sleep");
+    } else if (f.displayOffAsked) {
+        text += "Nightcap stopped the player and turned the display off, as a Modern Standby computer goes to sleep; "
+                "the bench intercepted the request, the display was not turned off";
     } else if (f.quitByPlugin) {
         text += "Nightcap asked the player to quit, and the bench player closed";
     } else if (f.stopCommands > 0) {

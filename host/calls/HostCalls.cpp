@@ -1,9 +1,10 @@
 // What the module imports and the host steers: every function replaced
 // counts its calls, can be made to fail (PluginHost::failCall), and writes
 // what it did into the host's one trace. Timers are simulated or warped,
-// pauses recorded, boxes answered unseen, and power-off never reaches the
-// system; the rest goes on to the real function. Each refuses, as the system
-// does, what the module's behaviour depends on, and says what it checks.
+// pauses recorded, boxes answered unseen, and power-off, sleep, hibernation
+// and the display going off never reach the system; the rest goes on to the
+// real function. Each refuses, as the system does, what the module's
+// behaviour depends on, and says what it checks.
 // This file holds what the areas share; each area has its own file.
 
 #include "host/calls/HostCalls.h"

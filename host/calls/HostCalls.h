@@ -50,6 +50,11 @@ Result fileCall(const char* function, const char* name, Result result, bool succ
 
 bool pathExists(const std::string& path);
 
+// A system command that turns the display on, low or off (SC_MONITORPOWER),
+// by whichever call it comes: it never reaches the system, only the trace.
+bool isDisplayPower(UINT message, WPARAM wParam);
+void recordDisplayPower(const char* function, HWND window, LPARAM state);
+
 #define NIGHTCAP_REPLACE(function, replacement) \
     { function, reinterpret_cast<void*>(replacement) }
 

@@ -1,7 +1,10 @@
 // The process token and the power requests: the token as Windows keeps it,
-// and a power-off that never reaches the system.
+// the computer's power capabilities as the host sets them, and power-off,
+// sleep, hibernation and the display going off that never reach the system.
 
 #include "host/calls/HostCalls.h"
+
+#include <powrprof.h>
 
 #include <map>
 
@@ -128,12 +131,95 @@ BOOL WINAPI hostExitWindowsEx(UINT flags, DWORD) {
     return TRUE;
 }
 
+// What the host says the computer can do; the rest of the record stays 0.
+// Refuses, as the system does, a record it cannot write. The trace holds the
+// answer in words, or that there was none.
+BOOLEAN WINAPI hostGetPwrCapabilities(PSYSTEM_POWER_CAPABILITIES capabilities) {
+    TraceEvent event = TraceEvent::of(TraceEvent::PowerCapabilities);
+    BOOLEAN answered = FALSE;
+    DWORD error = ERROR_GEN_FAILURE;
+    const PluginHost& h = host();
+    if (NIGHTCAP_FAILS(GetPwrCapabilities)) {
+        event.text = "no answer";
+    } else if (capabilities == nullptr) {
+        event.text = "no answer (no record to fill)";
+        error = ERROR_NOACCESS;
+    } else {
+        ZeroMemory(capabilities, sizeof *capabilities);
+        capabilities->SystemS3 = h.sleepStates;
+        capabilities->SystemS4 = h.hibernation;
+        capabilities->HiberFilePresent = h.hibernationFile;
+        capabilities->SystemS5 = TRUE;
+        // AoAc, Modern Standby: byte 20 of the record, as Windows 8 and later
+        // lay it out (mingw-w64's header has no name for it).
+        reinterpret_cast<BYTE*>(capabilities)[20] = h.modernStandby;
+        event.text = h.powerStates();
+        answered = TRUE;
+    }
+    host().trace.add(event);
+    return answered ? TRUE : failWith<BOOLEAN>(error, FALSE);
+}
+
+// Sleep and hibernation never reach the system; a granted request returns
+// TRUE as the real one does once the computer is awake again. Refuses, as
+// the system does: without the shutdown privilege enabled
+// (ERROR_PRIVILEGE_NOT_HELD), and a state this computer does not have
+// (ERROR_NOT_SUPPORTED): sleep without S3, which a Modern Standby computer
+// lacks, and hibernation without S4 or without a hibernation file.
+// suspendSucceeds stands for the system's other refusals.
+BOOLEAN WINAPI hostSetSuspendState(BOOLEAN hibernate, BOOLEAN force, BOOLEAN wakeEventsDisabled) {
+    record(TraceEvent::Suspend, wakeEventsDisabled, hibernate, force);
+    const PluginHost& h = host();
+    if (NIGHTCAP_FAILS(SetSuspendState) || !h.shutdownEnabled) {
+        return failWith<BOOLEAN>(ERROR_PRIVILEGE_NOT_HELD, FALSE);
+    }
+    if (hibernate ? !(h.hibernation && h.hibernationFile) : !h.sleepStates) {
+        return failWith<BOOLEAN>(ERROR_NOT_SUPPORTED, FALSE);
+    }
+    if (!h.suspendSucceeds) {
+        return failWith<BOOLEAN>(ERROR_GEN_FAILURE, FALSE);
+    }
+    return TRUE;
+}
+
+// SC_MONITORPOWER never reaches the system; every other message goes on to
+// the real default handling. A window that is gone is refused, as the
+// system refuses it, before anything is recorded.
+LRESULT WINAPI hostDefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool fails = NIGHTCAP_FAILS(DefWindowProcA);
+    if (!IsWindow(window)) {
+        return failWith<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
+    }
+    if (isDisplayPower(message, wParam)) {
+        recordDisplayPower("DefWindowProcA", window, lParam);
+        return 0;
+    }
+    if (fails) {
+        return failWith<LRESULT>(ERROR_NOT_ENOUGH_MEMORY, 0);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 }  // namespace
+
+bool isDisplayPower(UINT message, WPARAM wParam) {
+    // The low four bits of a system command are the system's own.
+    return message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MONITORPOWER;
+}
+
+void recordDisplayPower(const char* function, HWND window, LPARAM state) {
+    TraceEvent event = TraceEvent::of(TraceEvent::DisplayPower, WM_SYSCOMMAND, SC_MONITORPOWER, state, window);
+    event.text = function;
+    host().trace.add(event);
+}
 
 const Replacement PowerReplacements[] = {
     NIGHTCAP_REPLACE("OpenProcessToken", hostOpenProcessToken),
     NIGHTCAP_REPLACE("LookupPrivilegeValueA", hostLookupPrivilegeValueA),
     NIGHTCAP_REPLACE("AdjustTokenPrivileges", hostAdjustTokenPrivileges),
     NIGHTCAP_REPLACE("ExitWindowsEx", hostExitWindowsEx),
+    NIGHTCAP_REPLACE("GetPwrCapabilities", hostGetPwrCapabilities),
+    NIGHTCAP_REPLACE("SetSuspendState", hostSetSuspendState),
+    NIGHTCAP_REPLACE("DefWindowProcA", hostDefWindowProcA),
 };
 NIGHTCAP_CALL_TABLE(PowerCalls, PowerReplacements);

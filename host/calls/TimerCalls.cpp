@@ -98,11 +98,17 @@ void WINAPI hostSleep(DWORD ms) {
 
 // Only what the player's window receives is the player's; the dialog's own
 // controls get messages too. The real call refuses a window that is gone
-// (0, ERROR_INVALID_WINDOW_HANDLE).
+// (0, ERROR_INVALID_WINDOW_HANDLE). A request to turn the display off goes to
+// no window at all, whichever it names (HWND_BROADCAST included).
 LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool fails = NIGHTCAP_FAILS(SendMessageA);
+    if (isDisplayPower(message, wParam)) {
+        recordDisplayPower("SendMessageA", window, lParam);
+        return 0;
+    }
     bool toPlayer = window != NULL && window == host().playerWindow();
     LRESULT result = 0;
-    if (!NIGHTCAP_FAILS(SendMessageA)) {
+    if (!fails) {
         result = SendMessageA(window, message, wParam, lParam);
     }
     if (toPlayer) {
@@ -111,8 +117,14 @@ LRESULT WINAPI hostSendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
-// The real call refuses a window that is gone, and a full queue.
+// The real call refuses a window that is gone, and a full queue. The display
+// is not turned off by a post either.
 BOOL WINAPI hostPostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (isDisplayPower(message, wParam)) {
+        NIGHTCAP_FAILS(PostMessageA);  // counted
+        recordDisplayPower("PostMessageA", window, lParam);
+        return TRUE;
+    }
     record(TraceEvent::Post, message, wParam, lParam, window);
     if (NIGHTCAP_FAILS(PostMessageA)) {
         return failWith<BOOL>(ERROR_NOT_ENOUGH_QUOTA, FALSE);

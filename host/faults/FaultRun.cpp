@@ -14,8 +14,8 @@
 #include "host/PluginHost.h"
 #include "settings/Settings.h"
 
-const char* const ScenarioNames[] = {"songs",    "wait-quit",  "fade-halt",  "stop-dialog",
-                                     "restart",  "quit-mid",   "idle-close", "quit-dialog"};
+const char* const ScenarioNames[] = {"songs",   "wait-quit", "fade-halt",  "stop-dialog", "restart",
+                                     "quit-mid", "idle-close", "quit-dialog", "sleep",      "standby"};
 const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
 
 namespace {
@@ -371,6 +371,16 @@ void FaultRun::play(const std::string& scenario) {
         up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10));
         if (up) {
             quitInsideTheDialog();
+        }
+    } else if (scenario == "sleep" || scenario == "standby") {
+        // A desktop's sleep (S3), or a Modern Standby computer's (the display off).
+        player.seek(240000);
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::Sleep, 1, 10));
+        if (up) {
+            host->sleepStates = scenario == "sleep";
+            host->modernStandby = scenario == "standby";
+            startFromDialog();
+            playTicks(40);
         }
     } else {
         printf("crash: no scenario %s\n", scenario.c_str());

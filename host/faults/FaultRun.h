@@ -19,7 +19,7 @@
 #include <vector>
 
 // The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
-// quit-mid, idle-close, quit-dialog.
+// quit-mid, idle-close, quit-dialog, sleep, standby.
 extern const char* const ScenarioNames[];
 extern const size_t ScenarioCount;
 

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
 
 #include <memory>
 #include <string>
@@ -82,6 +85,8 @@ protected:
         options.ticksPerHeartbeat = 10;
         options.homeFolder = folder;
         options.homeRefuses = homeRefuses;
+        options.sleepStates = !modernStandby;
+        options.modernStandby = modernStandby;
         options.appDataFolder = appData;
         options.showMessageBoxes = false;
         options.echo = false;
@@ -113,6 +118,7 @@ protected:
     std::unique_ptr<BenchPlayer> bench;
     std::unique_ptr<BenchSession> session;
     bool homeRefuses = false;
+    bool modernStandby = false;
 };
 
 TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
@@ -175,13 +181,47 @@ TEST_F(BenchTest, OneSongThenHaltStopsAndAsksToPowerOffButIsIntercepted) {
               "disarmed its timer; stop; opened its process token to adjust its privileges; enabled the shutdown "
               "privilege; asked to power off the computer (ExitWindowsEx, flags 12: power off, force) - intercepted, "
               "nothing was switched off");
-    EXPECT_EQ(facts.powerOffNotice,
+    EXPECT_EQ(facts.requestNotice,
               "The plug-in asked to power off the computer: it opened its process token, enabled the shutdown "
               "privilege and called ExitWindowsEx (power off, force). Intercepted: nothing was switched off.");
     std::vector<TraceEvent> requests = bench->host.trace.ofKind(TraceEvent::ExitWindows);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].message, static_cast<UINT>(EWX_POWEROFF | EWX_FORCE));
     EXPECT_TRUE(bench->host.trace.ofKind(TraceEvent::MessageBox).empty()) << "power-off did not fail";
+}
+
+// Sleep and hibernation, and sleep on a Modern Standby computer: the log
+// and the window say what was asked, after the stop command, and no more.
+TEST_F(BenchTest, OneSongThenSleepOrHibernateIsIntercepted) {
+    const struct {
+        int finalAction;
+        bool modernStandby;
+        const char* request;  // how the last tick's line ends
+    } cases[] = {
+        {FinalAction::Sleep, false,
+         "enabled the shutdown privilege; asked to put the computer to sleep (SetSuspendState: sleep, force, wake "
+         "events on) - intercepted, nothing was put to sleep"},
+        {FinalAction::Hibernate, false, "asked to hibernate the computer (SetSuspendState: hibernate, force, wake "
+                                        "events on) - intercepted, nothing was hibernated"},
+        {FinalAction::Sleep, true, "turned the display off (DefWindowProcA, SC_MONITORPOWER 2), as a Modern "
+                                   "Standby computer goes to sleep - intercepted, the display stayed on"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        modernStandby = c.modernStandby;
+        Scenario scenario = songs(1, c.finalAction);
+        scenario.reopenDialog = false;
+        session.reset();  // the last case's, before its player goes
+        play(scenario);
+        std::string last = tickLine(bench->log, bench->facts.tickAtFinish);
+        EXPECT_EQ(last.find("disarmed its timer; stop; "), 0u) << last;
+        EXPECT_EQ(last.substr(last.size() - std::min(last.size(), strlen(c.request))), c.request);
+        EXPECT_FALSE(bench->facts.powerOffAsked);
+        EXPECT_TRUE(bench->host.trace.ofKind(TraceEvent::MessageBox).empty());
+    }
+    EXPECT_EQ(bench->facts.requestNotice,
+              "The plug-in asked to put the computer to sleep: it turned the display off (DefWindowProcA, "
+              "SC_MONITORPOWER 2), as a Modern Standby computer goes to sleep. Intercepted: the display stayed on.");
 }
 
 // In a plug-in folder that refuses new files, the log says where the
@@ -288,6 +328,11 @@ TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
     adjusted.text = "SeShutdownPrivilege";
     EXPECT_EQ(BenchLog::describeEvent(adjusted),
               "adjusted its privileges (SeShutdownPrivilege, attributes 0): the shutdown privilege is not enabled");
+    // So does a sleep that could veto itself or sleep through its wake-ups.
+    TraceEvent suspend = TraceEvent::of(TraceEvent::Suspend, 1, 0, 0);
+    EXPECT_EQ(BenchLog::describeEvent(suspend),
+              "asked to put the computer to sleep (SetSuspendState: sleep, no force, wake events off) - intercepted, "
+              "nothing was put to sleep");
 }
 
 TEST(BenchLogTest, ATickIsOneLineWithItsFadeFoldedAndItsNotesAfter) {
