@@ -86,9 +86,9 @@ void __cdecl hostFree(void* block) {
 }  // namespace
 
 const Replacement HeapReplacements[] = {
-    NIGHTCAP_REPLACE("malloc", hostmalloc),
-    NIGHTCAP_REPLACE("calloc", hostcalloc),
-    NIGHTCAP_REPLACE("realloc", hostrealloc),
-    NIGHTCAP_REPLACE("free", hostfree),
+    NIGHTCAP_REPLACE("malloc", hostMalloc),
+    NIGHTCAP_REPLACE("calloc", hostCalloc),
+    NIGHTCAP_REPLACE("realloc", hostRealloc),
+    NIGHTCAP_REPLACE("free", hostFree),
 };
 NIGHTCAP_CALL_TABLE(HeapCalls, HeapReplacements);
