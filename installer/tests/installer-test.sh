@@ -35,8 +35,8 @@ use_prefix() {
 # Windows path -> the file in the prefix (C: only).
 unix() { local p=${1#C:\\}; echo "$drive/${p//\\//}"; }
 run() { wine "$@" </dev/null >>"$work/wine.log" 2>&1; }
-# As run, with Wine's shell tracing what it is asked to start into
-# $work/trace.log, and the program's own standard error in $work/stderr.log.
+# As run, with Wine's shell tracing what it is asked to start; the trace
+# and the programs' own standard error go to $work/stderr.log.
 traced() { WINEDEBUG=-all,trace+exec wine "$@" </dev/null >>"$work/wine.log" 2>"$work/stderr.log"; }
 # The command lines the last traced run asked the shell to start for an
 # administrator (the "runas" verb), one a line, as the copy receives them.
@@ -45,6 +45,7 @@ traced() { WINEDEBUG=-all,trace+exec wine "$@" </dev/null >>"$work/wine.log" 2>"
 handed_down() {
   sed -n 's/.*verb=L"runas" file=L"[^"]*" parm=L"\(.*\)" dir=.*/\1/p' "$work/stderr.log" | sed 's/\\"/"/g; s/\\\\/\\/g'
 }
+# What the last traced run wrote to standard error itself.
 message() { grep -v '^[0-9a-f]*:\(trace\|fixme\|err\|warn\):' "$work/stderr.log" | tr -d '\r'; }
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 uninstall='Software\Microsoft\Windows\CurrentVersion\Uninstall'
