@@ -10,15 +10,19 @@
 #include <vector>
 
 struct TraceEvent {
-    enum Kind { Send, Post, Sleep, SetTimer, KillTimer, MessageBox, OpenToken, AdjustPrivileges, ExitWindows, Heap, File };
+    enum Kind {
+        Send, Post, Sleep, SetTimer, KillTimer, MessageBox, OpenToken, AdjustPrivileges, ExitWindows, Heap, File,
+        Icon, Menu
+    };
     Kind kind;
-    UINT message;        // Send, Post: the message; ExitWindows: the flags
+    UINT message;        // Send, Post: the message; ExitWindows: the flags; Icon: NIM_ADD, NIM_MODIFY...
     WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked
     LPARAM lParam;
     LRESULT result;      // Send: the player's answer; File: 1 when the call succeeded
     HWND window;         // Send, Post: target; MessageBox: owner
-    std::string text;    // MessageBox: text, as UTF-8; Heap, File: the function called
-    std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any
+    std::string text;    // MessageBox: text, as UTF-8; Heap, File: the function called; Icon: the
+                         // tooltip, or a balloon's text; Menu: the items, " | " between
+    std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any; Icon: a balloon's title
     bool wide;           // MessageBox: shown by the wide-character function
 
     bool isResource() const { return kind == Heap || kind == File; }

@@ -121,6 +121,9 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
         return format("asked to power off the computer (ExitWindowsEx, flags %lld: power off, force)"
                       " - intercepted, nothing was switched off",
                       event.message);
+    case TraceEvent::Icon:
+    case TraceEvent::Menu:
+        return Trace::describe(event);
     }
     return "?";
 }
