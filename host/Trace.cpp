@@ -26,7 +26,7 @@ std::vector<std::string> Trace::lines() const {
     std::vector<std::string> all;
     all.reserve(events.size());
     for (const TraceEvent& event : events) {
-        if (!event.isResource()) {
+        if (!event.isResource() && !event.isNotificationArea()) {
             all.push_back(describe(event));
         }
     }

@@ -26,6 +26,8 @@ struct TraceEvent {
     bool wide;           // MessageBox: shown by the wide-character function
 
     bool isResource() const { return kind == Heap || kind == File; }
+    // The icon and its menu: what the listener sees beside the player.
+    bool isNotificationArea() const { return kind == Icon || kind == Menu; }
 
     // An event of that kind with these fields, the others empty.
     static TraceEvent of(Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL,
@@ -62,7 +64,8 @@ public:
     int count(TraceEvent::Kind kind) const;
     // One line per effect, e.g. "send 1024 0 105", "post 1025 2 0",
     // "sleep 19", "box error: <text>": handy for comparing whole sequences.
-    // Heap and file calls are left out; count() them.
+    // Heap and file calls, and the notification area's, are left out;
+    // count() or ofKind() them.
     std::vector<std::string> lines() const;
     static std::string describe(const TraceEvent& event);
 };

@@ -2,6 +2,8 @@
 // the host's (no icon reaches Wine's own), its menus are answered by the
 // test, and the countdown is started from the dialog as a listener does.
 
+#include <windows.h>
+
 #include <shellapi.h>
 
 #include "dialog/resource.h"
@@ -235,4 +237,24 @@ TEST_F(IconTest, QuitInsideTheMenuOrTheDialogItOpened) {
         EXPECT_EQ(host->referencesKept, 1) << "the module keeps itself mapped: its code was on the stack";
         host.reset(new PluginHost());
     }
+}
+
+TEST_F(IconTest, TheShippedModuleCarriesItsMoonIn16And32Pixels) {
+    loadPlugin();
+    HMODULE module = host->module();
+    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDI_NIGHTCAP), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, static_cast<HRSRC>(NULL));
+    // The icon directory: six bytes, then one 14-byte entry per image, its
+    // width and height first.
+    const BYTE* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    ASSERT_NE(directory, nullptr);
+    int images = directory[4] | directory[5] << 8;
+    std::vector<int> squares;
+    for (int i = 0; i < images; ++i) {
+        const BYTE* entry = directory + 6 + 14 * i;
+        if (entry[0] == entry[1]) {
+            squares.push_back(entry[0]);
+        }
+    }
+    EXPECT_EQ(squares, (std::vector<int>{16, 20, 24, 32}));
 }
