@@ -469,6 +469,12 @@ void ConfigDialog::abandon() {
     }
 }
 
+void ConfigDialog::bringToFront() {
+    if (window != NULL && !abandoned) {
+        SetForegroundWindow(window);
+    }
+}
+
 // Not through endDialog: the dialog must go even when the system refuses to
 // end it, since nobody is left to close it.
 void ConfigDialog::endAbandoned() {

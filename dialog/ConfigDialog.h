@@ -31,6 +31,8 @@ public:
     // without waiting for the user, and nothing done in it from now on acts,
     // whatever box or message comes back.
     void abandon();
+    // Another request to show the dialog while it is shown: to the front.
+    void bringToFront();
 
     static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -9,6 +9,7 @@ CountdownEngine* currentEngine = NULL;
 
 CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
     : dialogWindow(NULL),
+      watcher(NULL),
       settings(settings),
       runState(runState),
       timerId(0),
@@ -26,13 +27,22 @@ CountdownEngine::~CountdownEngine() {
 
 bool CountdownEngine::arm() {
     timerId = SetTimer(NULL, 0, TickIntervalMs, TimerProc);
-    return timerId != 0;
+    if (timerId == 0) {
+        return false;
+    }
+    if (watcher != NULL) {
+        watcher->countdownArmed();
+    }
+    return true;
 }
 
 bool CountdownEngine::disarm() {
     if (timerId != 0) {
         KillTimer(NULL, timerId);
         timerId = 0;
+        if (watcher != NULL) {
+            watcher->countdownDisarmed();
+        }
     }
     minutePrimed = false;
     detectorPrimed = false;
@@ -52,6 +62,42 @@ void CountdownEngine::notifyDialog() {
     postToDialog(DialogNotifyCounts);
 }
 
+void CountdownEngine::cancel() {
+    if (timerId == 0) {
+        return;
+    }
+    disarm();
+    runState.setRunning(false);
+    postToDialog(DialogNotifyFinished);
+}
+
+void CountdownEngine::extend(int count) {
+    if (timerId == 0 || count <= 0) {
+        return;
+    }
+    // Up to the largest count, not past it: the listener's "more" must not
+    // wrap round into an end.
+    const int Largest = 2147483647;
+    int mode = settings.getCountMode();
+    if (mode == CountMode::Songs) {
+        int songs = settings.getSongs();
+        settings.setSongs(songs > Largest - count ? Largest : songs + count);
+    } else if (mode == CountMode::Minutes) {
+        int minutes = settings.getMinutes();
+        settings.setMinutes(minutes > Largest - count ? Largest : minutes + count);
+    } else {
+        return;
+    }
+    countsChanged();
+}
+
+void CountdownEngine::countsChanged() {
+    notifyDialog();
+    if (watcher != NULL) {
+        watcher->countsChanged();
+    }
+}
+
 void CountdownEngine::tick() {
     switch (settings.getCountMode()) {
     case CountMode::Songs: {
@@ -59,7 +105,7 @@ void CountdownEngine::tick() {
         if (songs > 0) {
             if (trackEnded()) {
                 settings.setSongs(songs - 1);
-                notifyDialog();
+                countsChanged();
             }
         } else {
             finish(settings.getFinalAction());
@@ -71,7 +117,7 @@ void CountdownEngine::tick() {
         if (minutes > 0) {
             if (minuteElapsed()) {
                 settings.setMinutes(minutes - 1);
-                notifyDialog();
+                countsChanged();
             }
         } else {
             int stopMethod = settings.getStopMethod();

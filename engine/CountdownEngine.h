@@ -8,6 +8,19 @@
 class RunState;
 class Settings;
 
+// Told of the countdown's course, for what shows it outside the dialog (the
+// notification-area icon), so the engine needs to know nothing of it. Called
+// on the player's thread: armed when arm succeeded, counts changed on the
+// tick that lowered a count, disarmed when a live timer was killed, which
+// every end of a countdown does.
+class CountdownWatcher {
+public:
+    virtual ~CountdownWatcher() {}
+    virtual void countdownArmed() = 0;
+    virtual void countsChanged() = 0;
+    virtual void countdownDisarmed() = 0;
+};
+
 const UINT TickIntervalMs = 500;
 const int TicksPerMinute = 120;
 const UINT DialogNotify = WM_USER + 1;       // wParam 1: counts changed; 2: finished
@@ -34,6 +47,14 @@ public:
     void attachDialog(HWND window) { dialogWindow = window; }
     void detachDialog() { dialogWindow = NULL; }
     void notifyDialog();
+    void setWatcher(CountdownWatcher* value) { watcher = value; }
+    // Ends a running countdown without its stop method or final action, as
+    // the dialog's "stop" does, for a stop from outside the dialog: an open
+    // dialog is told, and shows the idle form.
+    void cancel();
+    // Adds to the remaining count of the running countdown's mode, in memory
+    // only: the next countdown starts from the saved counts again.
+    void extend(int count);
 
     // One timer tick: count, or begin the end once the count is spent.
     void tick();
@@ -44,8 +65,11 @@ public:
 
 private:
     void postToDialog(WPARAM what);
+    // A count was lowered: the dialog and the watcher are told.
+    void countsChanged();
 
     HWND dialogWindow;
+    CountdownWatcher* watcher;
     Settings& settings;
     RunState& runState;
     UINT_PTR timerId;

@@ -144,6 +144,32 @@ std::string PluginHost::powerStates() const {
     return sleep + " and " + hibernate;
 }
 
+bool PluginHost::iconEvent(UINT event) {
+    if (shellIcons.empty()) {
+        return false;
+    }
+    ShellIcon icon = shellIcons.front();
+    // As the shell of Windows 2000 and later says it: the icon's id in
+    // wParam, the event in lParam.
+    SendMessageA(icon.window, icon.callbackMessage, icon.id, static_cast<LPARAM>(event));
+    return true;
+}
+
+namespace {
+
+BOOL CALLBACK tellTaskbarCreated(HWND window, LPARAM message) {
+    SendMessageA(window, static_cast<UINT>(message), 0, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void PluginHost::restartShell() {
+    shellIcons.clear();
+    UINT created = RegisterWindowMessageA("TaskbarCreated");
+    EnumThreadWindows(GetCurrentThreadId(), tellTaskbarCreated, static_cast<LPARAM>(created));
+}
+
 int PluginHost::liveTimers() const {
     int live = 0;
     for (const Timer& timer : timers) {

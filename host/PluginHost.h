@@ -95,6 +95,36 @@ public:
     int messageBoxAnswer = IDOK;
     std::function<void(const TraceEvent&)> onMessageBox;
 
+    // --- menus (TrackPopupMenu) ---
+    // Set: a menu the module tracks is answered by this, not shown: it gets
+    // the items' texts and returns the command chosen, 0 for none. It runs
+    // where the menu's loop runs, so it may quit the plug-in there, as the
+    // player may; an EndMenu meanwhile makes the menu answer 0. Unset, the
+    // real menu shows (the bench player).
+    std::function<UINT(const std::vector<std::string>& items)> onMenu;
+    bool menuEnded = false;
+
+    // --- the notification area (Shell_NotifyIconA) ---
+    // The icons the shell shows now, as the shell keeps them. No icon ever
+    // reaches Wine's own notification area.
+    struct ShellIcon {
+        HWND window;
+        UINT id;
+        UINT callbackMessage;
+        UINT version;
+        std::string tip;
+        std::string balloonTitle;
+        std::string balloonText;
+    };
+    std::vector<ShellIcon> shellIcons;
+    // The shell sends the icon's window its callback message, as on a click
+    // or a key (WM_LBUTTONUP, NIN_SELECT, WM_CONTEXTMENU...); false when no
+    // icon shows.
+    bool iconEvent(UINT event);
+    // The shell starts again: it forgets every icon and tells each top-level
+    // window of this thread "TaskbarCreated".
+    void restartShell();
+
     // --- power-off ---
     bool tokenOpens = true;
     bool privilegeGranted = true;  // the account holds the shutdown privilege

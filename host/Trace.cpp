@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <shellapi.h>
+
 std::vector<TraceEvent> Trace::ofKind(TraceEvent::Kind kind) const {
     std::vector<TraceEvent> found;
     for (const TraceEvent& event : events) {
@@ -24,7 +26,7 @@ std::vector<std::string> Trace::lines() const {
     std::vector<std::string> all;
     all.reserve(events.size());
     for (const TraceEvent& event : events) {
-        if (!event.isResource()) {
+        if (!event.isResource() && !event.isNotificationArea()) {
             all.push_back(describe(event));
         }
     }
@@ -70,6 +72,21 @@ std::string Trace::describe(const TraceEvent& event) {
         return line;
     case TraceEvent::File:
         return "file " + event.text + (event.caption.empty() ? "" : " " + event.caption);
+    case TraceEvent::Icon:
+        switch (event.message) {
+        case NIM_ADD:
+            return "icon add: " + event.text;
+        case NIM_DELETE:
+            return "icon delete";
+        case NIM_SETVERSION:
+            return "icon version";
+        case NIM_SETFOCUS:
+            return "icon focus";
+        default:
+            return event.caption.empty() ? "icon tip: " + event.text : "balloon " + event.caption + ": " + event.text;
+        }
+    case TraceEvent::Menu:
+        return "menu: " + event.text;
     }
     return "?";
 }

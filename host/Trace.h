@@ -25,21 +25,26 @@ struct TraceEvent {
         Suspend,            // SetSuspendState
         DisplayPower,       // WM_SYSCOMMAND with SC_MONITORPOWER, by whichever call
         Heap,
-        File
+        File,
+        Icon,
+        Menu
     };
     Kind kind;
-    UINT message;        // Send, Post: the message; ExitWindows: the flags;
+    UINT message;        // Send, Post: the message; ExitWindows: the flags; Icon: NIM_ADD, NIM_MODIFY...;
                          // Suspend: wake events disabled (its third argument)
     WPARAM wParam;       // Sleep: milliseconds; SetTimer: period; Heap: bytes asked;
                          // Suspend: hibernate (its first argument)
     LPARAM lParam;       // Suspend: force (its second); DisplayPower: the state (2 = off)
     LRESULT result;      // Send: the player's answer; File: 1 when the call succeeded
     HWND window;         // Send, Post, DisplayPower: target; MessageBox: owner
-    std::string text;    // MessageBox: text, as UTF-8; Heap, File, DisplayPower: the function called
-    std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any
+    std::string text;    // MessageBox: text, as UTF-8; Heap, File, DisplayPower: the function called;
+                         // Icon: the tooltip, or a balloon's text; Menu: the items, " | " between
+    std::string caption; // MessageBox: caption, as UTF-8; File: the file named, if any; Icon: a balloon's title
     bool wide;           // MessageBox: shown by the wide-character function
 
     bool isResource() const { return kind == Heap || kind == File; }
+    // The icon and its menu: what the listener sees beside the player.
+    bool isNotificationArea() const { return kind == Icon || kind == Menu; }
 
     // An event of that kind with these fields, the others empty.
     static TraceEvent of(Kind kind, UINT message = 0, WPARAM wParam = 0, LPARAM lParam = 0, HWND window = NULL,

@@ -11,27 +11,38 @@
 #include "engine/CountdownEngine.h"
 #include "plugin/ModuleObjects.h"
 #include "plugin/PluginDescriptor.h"
+#include "plugin/PluginLoop.h"
 #include "plugin/RunState.h"
 #include "plugin/Version.h"
 #include "settings/Settings.h"
+#include "tray/NotificationIcon.h"
 
 RunState* pluginRunState = NULL;
 Settings* pluginSettings = NULL;
 CountdownEngine* pluginEngine = NULL;
+NotificationIcon* pluginIcon = NULL;
 
 namespace {
 
 // The controller of the dialog that pluginConfig is showing, while it is.
 ConfigDialog* shownDialog = NULL;
-// pluginQuit came while the dialog was shown: the objects are freed once its
-// loop has returned, since the controller on pluginConfig's stack uses them.
-bool quitWhileShown = false;
+// The plug-in's modal loops on the stack now (PluginLoop).
+int loopsRunning = 0;
+// pluginQuit came while one ran: the objects are freed once the last has
+// returned, since the code on the stack (the dialog's controller, the icon's
+// menu) uses them.
+bool quitWhileLooping = false;
 
 int pluginInit();
 void pluginConfig();
 void pluginQuit();
 
 void deleteObjects() {
+    if (pluginEngine != NULL) {
+        pluginEngine->setWatcher(NULL);
+    }
+    delete pluginIcon;
+    pluginIcon = NULL;
     delete pluginEngine;
     pluginEngine = NULL;
     delete pluginRunState;
@@ -52,7 +63,13 @@ bool createObjects() {
         return false;
     }
     pluginEngine = new (std::nothrow) CountdownEngine(*pluginRunState, *pluginSettings);
-    return pluginEngine != NULL;
+    if (pluginEngine == NULL) {
+        return false;
+    }
+    // Without it the countdown runs as before, only unseen.
+    pluginIcon = new (std::nothrow) NotificationIcon(*pluginRunState, *pluginSettings, *pluginEngine);
+    pluginEngine->setWatcher(pluginIcon);
+    return true;
 }
 
 int pluginInit() {
@@ -66,31 +83,18 @@ int pluginInit() {
 
 void pluginConfig() {
     // A second request while the dialog is shown is turned away here.
-    if (shownDialog != NULL || pluginRunState == NULL || pluginSettings == NULL || pluginEngine == NULL) {
+    if (shownDialog != NULL || quitWhileLooping || pluginRunState == NULL || pluginSettings == NULL ||
+        pluginEngine == NULL) {
         return;
     }
-    // The player quits its plug-ins from its window procedure, which runs
-    // inside the dialog's loop, and may unload the module right after: this
-    // reference keeps the code that the loop returns into mapped.
-    HMODULE self = NULL;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
-                            &self)) {
+    PluginLoop loop;
+    if (!loop.held()) {
         return;
     }
-    {
-        ConfigDialog dialog(*pluginRunState, *pluginSettings, *pluginEngine);
-        shownDialog = &dialog;
-        dialog.show();
-        shownDialog = NULL;
-    }
-    if (quitWhileShown) {
-        deleteObjects();
-        // The player may have let go of the module already, and a module
-        // cannot safely release itself from its own code: it stays loaded
-        // for the rest of the process.
-        return;
-    }
-    FreeLibrary(self);
+    ConfigDialog dialog(*pluginRunState, *pluginSettings, *pluginEngine);
+    shownDialog = &dialog;
+    dialog.show();
+    shownDialog = NULL;
 }
 
 void pluginQuit() {
@@ -98,14 +102,54 @@ void pluginQuit() {
         pluginEngine->disarm();
     }
     if (shownDialog != NULL) {
-        quitWhileShown = true;
         shownDialog->abandon();
+    }
+    if (loopsRunning > 0) {
+        quitWhileLooping = true;
         return;
     }
     deleteObjects();
 }
 
 }  // namespace
+
+PluginLoop::PluginLoop() : module(NULL) {
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
+                           &module)) {
+        ++loopsRunning;
+    } else {
+        module = NULL;
+    }
+}
+
+PluginLoop::~PluginLoop() {
+    if (module == NULL) {
+        return;
+    }
+    --loopsRunning;
+    if (quitWhileLooping && loopsRunning == 0) {
+        deleteObjects();
+        quitWhileLooping = false;
+        // The player may have let go of the module already, and a module
+        // cannot safely release itself from its own code: it stays loaded
+        // for the rest of the process.
+        return;
+    }
+    // An outer loop's reference, if a quit came, keeps the code mapped.
+    FreeLibrary(module);
+}
+
+bool PluginLoop::quitCame() {
+    return quitWhileLooping;
+}
+
+void openConfigDialog() {
+    if (shownDialog != NULL) {
+        shownDialog->bringToFront();
+        return;
+    }
+    pluginConfig();
+}
 
 PluginDescriptor pluginDescriptor = {
     PluginInterfaceVersion, NIGHTCAP_TITLE, pluginInit, pluginConfig, pluginQuit, NULL, NULL,

@@ -147,6 +147,9 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
         }
         return "set the display's power (" + event.text + format(", SC_MONITORPOWER %lld)", event.lParam) +
                " - intercepted";
+    case TraceEvent::Icon:
+    case TraceEvent::Menu:
+        return Trace::describe(event);
     }
     return "?";
 }

@@ -1,4 +1,5 @@
-// Message boxes, answered unseen and recorded as the user would read them.
+// Message boxes and menus: modal loops of the module's, answered unseen and
+// recorded as the user would read them.
 
 #include "host/calls/HostCalls.h"
 
@@ -42,10 +43,63 @@ int WINAPI hostMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     return showBox(owner, utf8FromWide(text ? text : L""), utf8FromWide(caption ? caption : L""), type, true);
 }
 
+// With PluginHost::onMenu, the menu is answered by it, not shown. Refused as
+// the system refuses it: a handle that names no menu, or an owner that is no
+// window (ERROR_INVALID_MENU_HANDLE, ERROR_INVALID_WINDOW_HANDLE).
+BOOL WINAPI hostTrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect) {
+    PluginHost& h = host();
+    if (NIGHTCAP_FAILS(TrackPopupMenu)) {
+        return failWith<BOOL>(ERROR_NOT_ENOUGH_MEMORY, FALSE);
+    }
+    if (!h.onMenu) {
+        return TrackPopupMenu(menu, flags, x, y, reserved, owner, rect);
+    }
+    if (!IsMenu(menu)) {
+        return failWith<BOOL>(ERROR_INVALID_MENU_HANDLE, FALSE);
+    }
+    if (!IsWindow(owner)) {
+        return failWith<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    }
+    std::vector<std::string> items;
+    TraceEvent event = TraceEvent::of(TraceEvent::Menu, flags, 0, 0, owner);
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[128] = "";
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        items.push_back(text);
+        event.text += (i > 0 ? " | " : "") + items.back();
+    }
+    h.trace.add(event);
+    h.menuEnded = false;
+    UINT chosen = h.onMenu(items);
+    if (h.menuEnded) {
+        chosen = 0;
+    }
+    // As the system answers: the command with TPM_RETURNCMD, else success
+    // and the command posted to the owner.
+    if (flags & TPM_RETURNCMD) {
+        return static_cast<BOOL>(chosen);
+    }
+    if (chosen != 0 && !(flags & TPM_NONOTIFY)) {
+        PostMessageA(owner, WM_COMMAND, chosen, 0);
+    }
+    return TRUE;
+}
+
+// Ends the answered menu, or the real one.
+BOOL WINAPI hostEndMenu() {
+    if (NIGHTCAP_FAILS(EndMenu)) {
+        return failWith<BOOL>(ERROR_NOT_ENOUGH_MEMORY, FALSE);
+    }
+    host().menuEnded = true;
+    return EndMenu();
+}
+
 }  // namespace
 
 const Replacement BoxReplacements[] = {
     NIGHTCAP_REPLACE("MessageBoxA", hostMessageBoxA),
     NIGHTCAP_REPLACE("MessageBoxW", hostMessageBoxW),
+    NIGHTCAP_REPLACE("TrackPopupMenu", hostTrackPopupMenu),
+    NIGHTCAP_REPLACE("EndMenu", hostEndMenu),
 };
 NIGHTCAP_CALL_TABLE(BoxCalls, BoxReplacements);

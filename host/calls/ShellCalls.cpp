@@ -1,8 +1,10 @@
-// The shell's calls: the user's folders.
+// The shell's calls: the user's folders, and the notification area.
 
 #include "host/calls/HostCalls.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
+#include <string.h>
 
 namespace {
 
@@ -45,9 +47,75 @@ HRESULT WINAPI hostSHGetFolderPathA(HWND window, int csidl, HANDLE token, DWORD 
     return fileCall("SHGetFolderPathA", path, result, result == S_OK);
 }
 
+// The notification area as the shell keeps it (PluginHost::shellIcons);
+// nothing reaches Wine's own. Refused as the shell refuses them: a record
+// of a size it does not know, or without the room a balloon needs; an add
+// for a window that is not one, or for an icon that shows already; any
+// other request for an icon that does not show. A tooltip or balloon text is
+// taken up to its field's end, as the shell reads it.
+BOOL WINAPI hostShell_NotifyIconA(DWORD request, PNOTIFYICONDATAA data) {
+    TraceEvent event = TraceEvent::of(TraceEvent::Icon, request);
+    if (data != nullptr) {
+        event.wParam = data->uFlags;
+        event.window = data->hWnd;
+    }
+    PluginHost& h = host();
+    const DWORD knownSizes[] = {NOTIFYICONDATAA_V1_SIZE, NOTIFYICONDATAA_V2_SIZE, NOTIFYICONDATAA_V3_SIZE,
+                                sizeof(NOTIFYICONDATAA)};
+    bool knownSize = false;
+    for (DWORD size : knownSizes) {
+        knownSize = knownSize || (data != nullptr && data->cbSize == size);
+    }
+    std::vector<PluginHost::ShellIcon>::iterator icon = h.shellIcons.end();
+    for (std::vector<PluginHost::ShellIcon>::iterator at = h.shellIcons.begin(); data != nullptr && at != h.shellIcons.end(); ++at) {
+        if (at->window == data->hWnd && at->id == data->uID) {
+            icon = at;
+        }
+    }
+    bool shows = icon != h.shellIcons.end();
+    bool refused = NIGHTCAP_FAILS(Shell_NotifyIconA) || !knownSize ||
+                   ((data->uFlags & NIF_INFO) != 0 && data->cbSize < NOTIFYICONDATAA_V2_SIZE) ||
+                   (request == NIM_ADD ? shows || !IsWindow(data->hWnd) : !shows);
+    if (refused) {
+        h.trace.add(event);
+        return failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    size_t tipChars = data->cbSize == NOTIFYICONDATAA_V1_SIZE ? 64 : sizeof data->szTip;
+    if (request == NIM_ADD) {
+        h.shellIcons.push_back(PluginHost::ShellIcon{data->hWnd, data->uID, 0, 0, "", "", ""});
+        icon = h.shellIcons.end() - 1;
+    }
+    if (request == NIM_DELETE) {
+        h.shellIcons.erase(icon);
+        h.trace.add(event);
+        return TRUE;
+    }
+    if (request == NIM_SETVERSION) {
+        icon->version = data->uVersion;
+    }
+    if (request == NIM_ADD || request == NIM_MODIFY) {
+        if (data->uFlags & NIF_MESSAGE) {
+            icon->callbackMessage = data->uCallbackMessage;
+        }
+        if (data->uFlags & NIF_TIP) {
+            icon->tip = std::string(data->szTip, strnlen(data->szTip, tipChars));
+            event.text = icon->tip;
+        }
+        if (data->uFlags & NIF_INFO) {
+            icon->balloonTitle = std::string(data->szInfoTitle, strnlen(data->szInfoTitle, sizeof data->szInfoTitle));
+            icon->balloonText = std::string(data->szInfo, strnlen(data->szInfo, sizeof data->szInfo));
+            event.caption = icon->balloonTitle;
+            event.text = icon->balloonText;
+        }
+    }
+    h.trace.add(event);
+    return TRUE;
+}
+
 }  // namespace
 
 const Replacement ShellReplacements[] = {
     NIGHTCAP_REPLACE("SHGetFolderPathA", hostSHGetFolderPathA),
+    NIGHTCAP_REPLACE("Shell_NotifyIconA", hostShell_NotifyIconA),
 };
 NIGHTCAP_CALL_TABLE(ShellCalls, ShellReplacements);
