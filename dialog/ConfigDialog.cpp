@@ -263,6 +263,12 @@ BOOL ConfigDialog::onInit(HWND hwnd) {
         endAbandoned();
         return TRUE;
     }
+    // The record may have been held by another program when the player
+    // started: shown as it is stored, not as the defaults that stood in.
+    // While a countdown runs, memory holds its remaining counts instead.
+    if (!runState.isRunning()) {
+        settings.readUnreadRecord();
+    }
     countMode = settings.getCountMode();
     stopMethod = settings.getStopMethod();
     finalAction = settings.getFinalAction();
@@ -430,7 +436,7 @@ void ConfigDialog::onStartStop(HWND hwnd) {
     if (!validate(hwnd) || abandoned) {
         return;
     }
-    storeSettings();
+    storeSettings(true);
     if (!engine.arm()) {
         return;
     }
@@ -444,7 +450,7 @@ void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
     // values stay as they were saved at its start.
     if (!runState.isRunning()) {
         transferCounts(hwnd, false);
-        storeSettings();
+        storeSettings(false);
     }
     endDialog(hwnd, static_cast<INT_PTR>(command));
 }
@@ -483,13 +489,16 @@ void ConfigDialog::endAbandoned() {
     }
 }
 
-bool ConfigDialog::storeSettings() {
+// "start now" makes every value on the form the listener's choice. A close
+// may leave values they never chose (the defaults that stood in for a
+// record another program held): only their changes then go over it.
+bool ConfigDialog::storeSettings(bool everyValueChosen) {
     settings.setCountMode(countMode);
     settings.setStopMethod(stopMethod);
     settings.setFinalAction(finalAction);
     settings.setSongs(songs);
     settings.setMinutes(minutes);
-    return settings.save();
+    return everyValueChosen ? settings.save() : settings.saveChanges();
 }
 
 const EndingAbility* ConfigDialog::abilityOf(int action) const {

@@ -58,7 +58,7 @@ private:
     void onClose(HWND hwnd, WPARAM command);
     void endDialog(HWND hwnd, INT_PTR result);
     void endAbandoned();
-    bool storeSettings();
+    bool storeSettings(bool everyValueChosen);
     // Whether this computer can make the ending, for the two that may be out
     // of its reach (sleep, hibernation); NULL for the others.
     const EndingAbility* abilityOf(int action) const;

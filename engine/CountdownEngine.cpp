@@ -7,6 +7,58 @@
 
 CountdownEngine* currentEngine = NULL;
 
+namespace {
+
+// The timers this module armed and has not seen die, kept beside the engine
+// rather than in it: a late tick can come after pluginQuit has freed the
+// engine, while the module is still mapped. Only a timer whose kill failed
+// stays here once its countdown is over, so a few places are plenty; were
+// they all taken, the oldest is forgotten (its ticks then do nothing).
+const int RememberedTimers = 8;
+UINT_PTR ownTimers[RememberedTimers];
+int nextForgotten = 0;
+
+void rememberTimer(UINT_PTR timer) {
+    for (UINT_PTR& slot : ownTimers) {
+        if (slot == 0) {
+            slot = timer;
+            return;
+        }
+    }
+    ownTimers[nextForgotten] = timer;
+    nextForgotten = (nextForgotten + 1) % RememberedTimers;
+}
+
+bool isOwnTimer(UINT_PTR timer) {
+    for (UINT_PTR slot : ownTimers) {
+        if (timer != 0 && slot == timer) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A timer that was killed is gone, and the system may give its id to
+// another timer of the thread, which must then not be killed in its place.
+void forgetTimer(UINT_PTR timer) {
+    for (UINT_PTR& slot : ownTimers) {
+        if (slot == timer) {
+            slot = 0;
+        }
+    }
+}
+
+// Kills a timer of the module's; true when it is gone.
+bool killOwnTimer(UINT_PTR timer) {
+    if (!KillTimer(NULL, timer)) {
+        return false;
+    }
+    forgetTimer(timer);
+    return true;
+}
+
+}  // namespace
+
 CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
     : dialogWindow(NULL),
       watcher(NULL),
@@ -17,7 +69,9 @@ CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
       lastPositionMs(0),
       trackLengthMs(0),
       minutePrimed(false),
-      minuteTicks(0) {
+      minuteTicks(0),
+      armings(0),
+      tickArming(0) {
     currentEngine = this;
 }
 
@@ -30,6 +84,8 @@ bool CountdownEngine::arm() {
     if (timerId == 0) {
         return false;
     }
+    rememberTimer(timerId);
+    ++armings;
     if (watcher != NULL) {
         watcher->countdownArmed();
     }
@@ -38,7 +94,7 @@ bool CountdownEngine::arm() {
 
 bool CountdownEngine::disarm() {
     if (timerId != 0) {
-        KillTimer(NULL, timerId);
+        killOwnTimer(timerId);
         timerId = 0;
         if (watcher != NULL) {
             watcher->countdownDisarmed();
@@ -98,12 +154,25 @@ void CountdownEngine::countsChanged() {
     }
 }
 
+bool CountdownEngine::tickIsCurrent() const {
+    return armings == tickArming && runState.isRunning();
+}
+
 void CountdownEngine::tick() {
+    // A tick of a newer countdown may run inside this one's sends; each
+    // keeps its own mark.
+    unsigned int outerTick = tickArming;
+    tickArming = armings;
+    countOrEnd();
+    tickArming = outerTick;
+}
+
+void CountdownEngine::countOrEnd() {
     switch (settings.getCountMode()) {
     case CountMode::Songs: {
         int songs = settings.getSongs();
         if (songs > 0) {
-            if (trackEnded()) {
+            if (trackEnded() && tickIsCurrent()) {
                 settings.setSongs(songs - 1);
                 countsChanged();
             }
@@ -189,12 +258,20 @@ void CountdownEngine::stopSong(int stopMethod) {
         int from = volume > MaxFadeSteps ? MaxFadeSteps : volume;
         if (from >= 1) {
             DWORD pauseMs = static_cast<DWORD>(FadeDurationMs / from);
+            // The listener may stop the countdown, or start another, while
+            // the player handles a step: the fade then ends there, and the
+            // music plays on at its own volume.
             for (int level = from; level >= 1; --level) {
                 setPlayerVolume(level);
+                if (!tickIsCurrent()) {
+                    break;
+                }
                 Sleep(pauseMs);
             }
         }
-        sendStopCommand();
+        if (tickIsCurrent()) {
+            sendStopCommand();
+        }
         setPlayerVolume(volume);
     } else if (stopMethod == StopMethod::StopNow) {
         sendStopCommand();
@@ -202,6 +279,11 @@ void CountdownEngine::stopSong(int stopMethod) {
 }
 
 void CountdownEngine::finish(int finalAction) {
+    // Stopped by the listener, or followed by a newer countdown, while the
+    // stop method ran: the end is no longer this countdown's to carry out.
+    if (!tickIsCurrent()) {
+        return;
+    }
     disarm();
     runState.setRunning(false);
     settings.load();
@@ -211,6 +293,11 @@ void CountdownEngine::finish(int finalAction) {
         postQuitToPlayer();
     } else if (finalAction >= FinalAction::StopPlaying && finalAction <= FinalAction::Hibernate) {
         sendStopCommand();
+    }
+    // A countdown started while the player handled the stop command is the
+    // listener's new plan: nothing of this end may follow it.
+    if (armings != tickArming) {
+        return;
     }
     // Whatever the end, the process may go on (a player that does not quit,
     // a request the system refused, a computer awake again): an open dialog
@@ -232,11 +319,13 @@ void CountdownEngine::finish(int finalAction) {
 // and a kill can fail, leaving the timer running. Such a tick comes after the
 // countdown ended (or after quit): it must not act, or the ended countdown
 // would count on, prime the next countdown's detector, or carry out its final
-// action again. Killing its timer once more makes it stop coming.
+// action again. Killing its timer once more makes it stop coming. A tick that
+// names a timer the module never armed (a forged or stray WM_TIMER) is
+// someone else's: its timer, the player's perhaps, is left alone.
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
     if (currentEngine != NULL && currentEngine->isArmedTimer(timer)) {
         currentEngine->tick();
-    } else {
-        KillTimer(NULL, timer);
+    } else if (isOwnTimer(timer)) {
+        killOwnTimer(timer);
     }
 }

@@ -64,9 +64,14 @@ public:
     void finish(int finalAction);
 
 private:
+    void countOrEnd();
     void postToDialog(WPARAM what);
     // A count was lowered: the dialog and the watcher are told.
     void countsChanged();
+    // The player may run its message loop inside any message the engine
+    // sends it, and the listener may stop the countdown there, or stop it and
+    // start another: a tick then acts no more for the countdown it began in.
+    bool tickIsCurrent() const;
 
     HWND dialogWindow;
     CountdownWatcher* watcher;
@@ -79,11 +84,13 @@ private:
     long long trackLengthMs;
     bool minutePrimed;
     int minuteTicks;
+    unsigned int armings;      // successful arms so far
+    unsigned int tickArming;   // armings when the running tick began
 };
 
 // The one engine, for the timer callback, which carries no object of its own.
 extern CountdownEngine* currentEngine;
 
-// Runs a tick of the armed timer. Any other timer's tick belongs to a
-// countdown that has ended and is killed instead (see the definition).
+// Runs a tick of the armed timer. A tick of a timer the module armed earlier
+// and could not kill is killed again; any other timer's is left alone.
 void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timer, DWORD systemTime);

@@ -66,6 +66,21 @@ HWND findOwnedDialog(HWND owner) {
     return search.first;
 }
 
+void pumpWaitingMessages(HWND owner) {
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        HWND dialog = findOwnedDialog(owner);
+        if (dialog == NULL || !IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 DialogDriver::DialogDriver(HWND owner, PluginHost* host) : owner(owner), host(host) {}
 
 DialogDriver::~DialogDriver() {

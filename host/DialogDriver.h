@@ -33,6 +33,10 @@ class PluginHost;
 // The plug-in's dialog: the system dialog class, owned by owner, on this
 // thread. NULL when there is none.
 HWND findOwnedDialog(HWND owner);
+// Dispatches every message waiting on this thread, keys through the dialog
+// manager of owner's dialog, as a player that runs its own message loop in
+// the middle of handling a message does.
+void pumpWaitingMessages(HWND owner);
 
 class DialogDriver {
 public:

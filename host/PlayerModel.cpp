@@ -108,6 +108,9 @@ bool PlayerModel::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         int requested = static_cast<int>(wParam);
         volume = requested < 0 ? 0 : (requested > 255 ? 255 : requested);
     }
+    if (insideMessage) {
+        insideMessage(message, wParam, lParam);
+    }
     return true;
 }
 

@@ -30,6 +30,10 @@ public:
     // Lets a caller answer a message instead of the model (return true and set
     // the result); used for players that answer arbitrary values.
     std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)> answerOverride;
+    // Runs once a message has been handled, before the answer goes back: a
+    // player that runs its message loop there (to repaint a volume slider,
+    // say) lets the listener act in the middle of the plug-in's own work.
+    std::function<void(UINT message, WPARAM wParam, LPARAM lParam)> insideMessage;
 
     // Transport, as the user or the test drives it.
     void play();

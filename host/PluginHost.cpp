@@ -24,6 +24,9 @@ PluginHost::~PluginHost() {
         quit();
     }
     unload();
+    while (!heldFiles.empty()) {
+        releaseFile(heldFiles.begin()->first);
+    }
 }
 
 std::string PluginHost::besideProgram(const char* fileName) {

@@ -164,6 +164,14 @@ public:
     // for this: the root user that runs the tests ignores them.
     std::vector<std::string> refusingFolders;
     bool refuses(const char* path) const;
+    // Another program holding a file open without sharing it, as a backup
+    // or a scanner may for a moment: a real handle of this process, so that
+    // the module meets what the system does (its opens of the file fail with
+    // ERROR_SHARING_VIOLATION, and the file cannot be replaced or deleted).
+    // False when the file cannot be opened. Released by the host's end too.
+    bool holdFile(const std::string& path);
+    void releaseFile(const std::string& path);
+    std::map<std::string, HANDLE> heldFiles;
 
     // --- the user's application-data folder ---
     // Non-empty: SHGetFolderPathA answers this folder for the current user's

@@ -73,7 +73,25 @@ bool writeAll(HANDLE file, const unsigned char* data, DWORD size) {
     return WriteFile(file, data, size, &written, NULL) && written == size;
 }
 
-enum WriteResult { Written, KeptReadOnly, NotWritten };
+// Another program has the file open without sharing it, or has locked it.
+bool inUse(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Whether another program holds the file so that it cannot be replaced now:
+// a rename over it needs what an open for deletion needs. Asked only once a
+// replace failed, which says no more than "access denied".
+bool heldByAnother(const char* path) {
+    HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return inUse(GetLastError());
+    }
+    CloseHandle(file);
+    return false;
+}
+
+enum WriteResult { Written, KeptReadOnly, Held, NotWritten };
 
 WriteResult writeRecord(const char* path, const unsigned char* record) {
     char temporary[ModulePathChars];
@@ -95,30 +113,41 @@ WriteResult writeRecord(const char* path, const unsigned char* record) {
     bool closed = CloseHandle(file) != FALSE;
     if (!written || !closed ||
         !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        bool held = written && closed && heldByAnother(path);
         DeleteFileA(temporary);
-        return NotWritten;
+        return held ? Held : NotWritten;
     }
     return Written;
 }
 
-enum ReadResult { WholeRecord, NoFile, NoRecord };
+// NoRecord: shorter than a record. Unreadable: there, but the system
+// refused it for a reason other than another program's hold.
+enum ReadResult { WholeRecord, NoFile, NoRecord, InUse, Unreadable };
 
 ReadResult readRecord(const char* path, unsigned char* record) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NoFile : NoRecord;
+        if (inUse(error)) {
+            return InUse;
+        }
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NoFile : Unreadable;
     }
     DWORD total = 0;
+    ReadResult failed = NoRecord;
     while (total < static_cast<DWORD>(SettingsFileSize)) {
         DWORD got = 0;
-        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL) || got == 0) {
+        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL)) {
+            failed = inUse(GetLastError()) ? InUse : Unreadable;
+            break;
+        }
+        if (got == 0) {
             break;
         }
         total += got;
     }
     CloseHandle(file);
-    return total == static_cast<DWORD>(SettingsFileSize) ? WholeRecord : NoRecord;
+    return total == static_cast<DWORD>(SettingsFileSize) ? WholeRecord : failed;
 }
 
 // True when no per-user settings file is left.
@@ -143,7 +172,26 @@ Settings::Settings()
       countMode(CountMode::Songs),
       stopMethod(StopMethod::WaitForSongEnd),
       finalAction(FinalAction::HaltComputer),
-      perUserFileMayExist(true) {}
+      perUserFileMayExist(true),
+      unreadRecord(false) {
+    memset(unchosenRecord, 0, sizeof unchosenRecord);
+}
+
+void Settings::toRecord(unsigned char* record) const {
+    putInt(record + 0, countMode);
+    putInt(record + 4, stopMethod);
+    putInt(record + 8, finalAction);
+    putInt(record + 12, songs);
+    putInt(record + 16, minutes);
+}
+
+void Settings::fromRecord(const unsigned char* record) {
+    countMode = getInt(record + 0);
+    stopMethod = getInt(record + 4);
+    finalAction = getInt(record + 8);
+    songs = getInt(record + 12);
+    minutes = getInt(record + 16);
+}
 
 int Settings::setCountMode(int value) {
     int previous = countMode;
@@ -182,15 +230,16 @@ bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) 
 
 bool Settings::save() {
     unsigned char record[SettingsFileSize];
-    putInt(record + 0, countMode);
-    putInt(record + 4, stopMethod);
-    putInt(record + 8, finalAction);
-    putInt(record + 12, songs);
-    putInt(record + 16, minutes);
+    toRecord(record);
+    // Every value is the listener's now, written or not.
+    unreadRecord = false;
 
     char path[ModulePathChars];
     if (filePath(pluginDescriptor.moduleInstance, path, sizeof path)) {
         WriteResult beside = writeRecord(path, record);
+        if (beside == Held) {
+            return false;
+        }
         if (beside != NotWritten) {
             // The file beside the module holds the user's choices again (or,
             // read-only, the ones they keep): a per-user file would hide it.
@@ -217,28 +266,67 @@ bool Settings::save() {
 
 bool Settings::load() {
     unsigned char record[SettingsFileSize];
-    bool whole = false;
+    ReadResult read = NoFile;
     // While the module's folder refuses saves, the latest is the per-user one.
     if (perUserFileMayExist) {
         char folder[ModulePathChars];
         char perUser[ModulePathChars];
         if (perUserPaths(folder, perUser)) {
-            ReadResult read = readRecord(perUser, record);
-            whole = read == WholeRecord;
+            read = readRecord(perUser, record);
             perUserFileMayExist = read != NoFile;
         }
     }
-    if (!whole) {
+    // A per-user file that is held is still the latest: the older one beside
+    // the module does not stand in for it.
+    if (read != WholeRecord && read != InUse) {
         char path[ModulePathChars];
-        whole = filePath(pluginDescriptor.moduleInstance, path, sizeof path) && readRecord(path, record) == WholeRecord;
+        read = filePath(pluginDescriptor.moduleInstance, path, sizeof path) ? readRecord(path, record) : NoRecord;
     }
-    if (!whole) {
+    if (read == InUse) {
+        if (!unreadRecord) {
+            unreadRecord = true;
+            toRecord(unchosenRecord);
+        }
         return false;
     }
-    countMode = getInt(record + 0);
-    stopMethod = getInt(record + 4);
-    finalAction = getInt(record + 8);
-    songs = getInt(record + 12);
-    minutes = getInt(record + 16);
+    // Missing or short: nothing stored to keep. Refused otherwise: still
+    // as unread as it was.
+    if (read != Unreadable) {
+        unreadRecord = false;
+    }
+    if (read != WholeRecord) {
+        return false;
+    }
+    fromRecord(record);
     return true;
+}
+
+bool Settings::readUnreadRecord() {
+    if (!unreadRecord) {
+        return true;
+    }
+    unsigned char chosen[SettingsFileSize];
+    toRecord(chosen);
+    if (!load()) {
+        return !unreadRecord;
+    }
+    unsigned char merged[SettingsFileSize];
+    toRecord(merged);
+    for (int at = 0; at < SettingsFileSize; at += 4) {
+        if (memcmp(chosen + at, unchosenRecord + at, 4) != 0) {
+            memcpy(merged + at, chosen + at, 4);
+        }
+    }
+    fromRecord(merged);
+    return true;
+}
+
+bool Settings::saveChanges() {
+    if (!unreadRecord) {
+        return save();
+    }
+    unsigned char chosen[SettingsFileSize];
+    toRecord(chosen);
+    bool changed = memcmp(chosen, unchosenRecord, sizeof chosen) != 0;
+    return readUnreadRecord() && changed && save();
 }

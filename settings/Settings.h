@@ -51,14 +51,32 @@ public:
     int getFinalAction() const { return finalAction; }
     int setFinalAction(int value);
 
-    // True only when all 20 bytes reached a file, which then replaced the
-    // previous one; on failure the previous files are left as they were.
-    // Beside the module first; where that is refused, in the per-user
-    // folder. A save beside the module removes the per-user file.
+    // Saves the five values as the listener's own choice. True only when all
+    // 20 bytes reached a file, which then replaced the previous one; on
+    // failure the previous files are left as they were. Beside the module
+    // first; where that folder refuses, in the per-user folder. A file that
+    // another program holds open is not replaced, and nothing goes elsewhere
+    // instead: a per-user file would hide it at every later load. A save
+    // beside the module removes the per-user file.
     bool save();
     // Replaces all five values from the per-user file when it holds a whole
-    // record, else from the file beside the module, or none of them.
+    // record, else from the file beside the module, or none of them. A file
+    // there but held by another program (a backup, a scanner) is left
+    // unread: see recordUnread.
     bool load();
+
+    // A record is there that this session could not read yet, because
+    // another program held it, and none has been saved since: the values in
+    // memory are then not all the listener's (the defaults, at start-up).
+    bool recordUnread() const { return unreadRecord; }
+    // Reads that record if it can be read now, keeping over it the values
+    // the listener changed since it could not be; false while it is held.
+    bool readUnreadRecord();
+    // A save of a form the listener may only partly have changed (a dialog
+    // closed). While the record is unread, it is read first and only the
+    // listener's changes go over it; nothing is written while it is still
+    // held, nor when nothing changed.
+    bool saveChanges();
 
     // The settings file beside the module, into path (ModulePathChars long).
     // False, with an empty path, when the module's name cannot be had whole or
@@ -66,6 +84,9 @@ public:
     static bool filePath(HINSTANCE moduleInstance, char* path, size_t pathChars);
 
 private:
+    void toRecord(unsigned char* record) const;
+    void fromRecord(const unsigned char* record);
+
     int songs;
     int minutes;
     int countMode;
@@ -75,4 +96,8 @@ private:
     // made none since): then a load does not look for one, and a save beside
     // the module calls nothing more than it always did.
     bool perUserFileMayExist;
+    bool unreadRecord;
+    // The values in memory when the record was found held, in the file's
+    // layout: what differs from them since is the listener's doing.
+    unsigned char unchosenRecord[SettingsFileSize];
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "dialog/resource.h"
+#include "engine/bench/Stopwatch.h"
 #include "host/DialogDriver.h"
 #include "host/ImportPatch.h"
 #include "plugin/PlayerMessages.h"
@@ -36,25 +37,6 @@ int callsOf(const PluginHost& host, const char* const (&functions)[Count]) {
     }
     return calls;
 }
-
-class Stopwatch {
-public:
-    Stopwatch() {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        perSecond = static_cast<double>(frequency.QuadPart);
-        QueryPerformanceCounter(&started);
-    }
-    double elapsedMs() const {
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        return static_cast<double>(now.QuadPart - started.QuadPart) * 1000.0 / perSecond;
-    }
-
-private:
-    double perSecond;
-    LARGE_INTEGER started;
-};
 
 }  // namespace
 

@@ -30,6 +30,8 @@ const char PowerOffText[] = u8"错误：关闭计算机失败，请手动退出�
 
 typedef std::vector<std::string> Lines;
 
+void CALLBACK playersOwnTimer(HWND, UINT, UINT_PTR, DWORD) {}
+
 std::string volumeLine(int volume) {
     return "send 1024 " + std::to_string(volume) + " 122";
 }
@@ -594,10 +596,22 @@ TEST_F(EngineTest, QuitMidCountdownLeavesNoTimerAndSendsNothing) {
     EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
     EXPECT_EQ(host->liveTimers(), 0);
     EXPECT_EQ(readSettingsBytes(), saved);
-    // A late timer message finds no engine: it only kills its timer again.
+    // A late timer message of the killed timer finds nothing to do.
     host->trace.clear();
     timerProc(NULL, WM_TIMER, host->timers.front().id, 0);
+    EXPECT_EQ(host->trace.lines(), Lines{});
+
+    // A kill refused at quit: the module, its engine gone, still knows the
+    // timer as its own, and its next tick kills it.
+    restartHost();
+    startCountdown(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1);
+    host->failCall("KillTimer");
+    host->quit();
+    ASSERT_EQ(host->liveTimers(), 1);
+    host->trace.clear();
+    host->tick();
     EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
+    EXPECT_EQ(host->liveTimers(), 0);
 }
 
 // The system does not take back a tick it queued before the timer was
@@ -614,15 +628,88 @@ TEST_F(EngineTest, AnEndedCountdownNeverActsAgain) {
     EXPECT_FALSE(armed());
     EXPECT_TRUE(takeQuitMessage());
 
-    // A tick queued before the stop of a songs countdown, arriving after it.
+    // A tick queued before the stop of a songs countdown, arriving after it:
+    // its timer is gone, and the tick does nothing at all.
     restartHost();
     startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 10);
     PluginHost::Timer ended = host->timers.front();
     restartFromDialog();
     host->trace.clear();
     ended.proc(NULL, WM_TIMER, ended.id, 0);
-    EXPECT_EQ(host->trace.lines(), Lines{"killtimer"});
+    EXPECT_EQ(host->trace.lines(), Lines{});
     // The new countdown's first tick primes its detector: no length is asked.
     player.positionMs = 1500;
     EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));
+
+    // A forged tick that names a timer the module never made, the player's
+    // own: that timer lives on, and the countdown is untouched.
+    UINT_PTR playersTimer = SetTimer(NULL, 0, 100000, playersOwnTimer);
+    ASSERT_NE(playersTimer, 0u);
+    host->trace.clear();
+    ended.proc(NULL, WM_TIMER, playersTimer, 0);
+    EXPECT_EQ(host->trace.lines(), Lines{});
+    EXPECT_TRUE(KillTimer(NULL, playersTimer)) << "the player's timer was killed";
+    EXPECT_TRUE(armed());
+}
+
+// The player may run its message loop inside the messages of the end (a
+// fade's volume steps, the stop command), where the listener can stop the
+// countdown and start a new one from the open dialog: the old end must leave
+// the new countdown armed, its settings as saved, and carry out nothing more.
+TEST_F(EngineTest, ACountdownStartedDuringTheEndOutlivesIt) {
+    struct Case {
+        int stopMethod;
+        int finalAction;
+        int atMessage;  // the player message in which the listener restarts
+        Lines ending;   // what the old end sends from the restart on
+    };
+    const Case cases[] = {
+        // After the fifth volume step the fade ends, and the volume is
+        // given back; no stop command, no final action.
+        {StopMethod::ShadeOut, FinalAction::HaltComputer, 5, {volumeLine(200)}},
+        // In the final action's stop command: no power-off after it.
+        {StopMethod::StopNow, FinalAction::HaltComputer, 2, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stopMethod);
+        restartHost();
+        playing(1000);
+        player.volume = 200;
+        startCountdown(CountMode::Minutes, c.stopMethod, c.finalAction, 3, -1);
+        std::vector<unsigned char> newRecord = settingsBytes(CountMode::Minutes, StopMethod::StopNow,
+                                                             FinalAction::StopPlaying, 3, 30);
+        int messages = 0;
+        size_t restartedAt = 0;
+        inDialog({[&](DialogDriver& d) {
+            player.insideMessage = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+                bool counted = (message == PlayerMessage && lParam == VolumeMessage && wParam != VolumeQuery) ||
+                               message == WM_COMMAND;
+                if (!counted || ++messages != c.atMessage) {
+                    return;
+                }
+                // Stop, then a new plan: 30 minutes, stop at once, then stop playing.
+                d.click(IDC_START_STOP);
+                d.paste(IDC_MINUTES, "30");
+                d.click(IDC_STOP_NOW);
+                d.click(IDC_STOP_PLAYING);
+                d.click(IDC_START_STOP);
+                restartedAt = host->trace.events.size();
+            };
+            d.tick();
+            player.insideMessage = nullptr;
+        }});
+        ASSERT_NE(restartedAt, 0u) << "the listener never got to restart";
+        Lines after;
+        for (size_t i = restartedAt; i < host->trace.events.size(); ++i) {
+            if (!host->trace.events[i].isResource()) {
+                after.push_back(Trace::describe(host->trace.events[i]));
+            }
+        }
+        EXPECT_EQ(after, c.ending);
+        EXPECT_TRUE(armed()) << "the new countdown was disarmed";
+        EXPECT_EQ(readSettingsBytes(), newRecord);
+        EXPECT_EQ(moduleSettings().minutes, 30);
+        EXPECT_EQ(player.volume, 200);
+        EXPECT_EQ(startButtonAfterwards(), "stop");
+    }
 }

@@ -149,9 +149,27 @@ BOOL WINAPI hostCreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security) {
     return fileCall("CreateDirectoryA", name, ok, ok != FALSE);
 }
 
-// The current user's application-data folder is the host's own when it has
-
 }  // namespace
+
+// No share mode: every open of the module's, to read, write or delete,
+// meets a sharing violation, and a rename over the file is refused.
+bool PluginHost::holdFile(const std::string& path) {
+    releaseFile(path);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    heldFiles[path] = file;
+    return true;
+}
+
+void PluginHost::releaseFile(const std::string& path) {
+    std::map<std::string, HANDLE>::iterator held = heldFiles.find(path);
+    if (held != heldFiles.end()) {
+        CloseHandle(held->second);
+        heldFiles.erase(held);
+    }
+}
 
 const Replacement FileReplacements[] = {
     NIGHTCAP_REPLACE("GetModuleFileNameA", hostGetModuleFileNameA),

@@ -64,7 +64,9 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
 }
 
 // Fails, as the system does, for an id that names no live timer of the
-// thread (one never set, or killed already).
+// thread (one never set, or killed already). An id that is none of the
+// module's timers goes to the system, which kills a timer of the thread's
+// that has it, the program's own (the player's) included.
 BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
     if (window != NULL) {
         return KillTimer(window, id);
@@ -80,8 +82,9 @@ BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
             found = TRUE;
         }
     }
-    if (host().realTimers) {
-        KillTimer(NULL, id);
+    if (host().realTimers || !found) {
+        BOOL killed = KillTimer(NULL, id);
+        found = found || killed;
     }
     return found ? TRUE : failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
 }

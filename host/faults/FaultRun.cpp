@@ -4,29 +4,17 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
-#include <set>
 
-#include "dialog/resource.h"
-#include "host/DialogDriver.h"
-#include "host/PlayerModel.h"
-#include "host/PlayerWindow.h"
-#include "host/PluginHost.h"
 #include "settings/Settings.h"
-
-const char* const ScenarioNames[] = {"songs",   "wait-quit", "fade-halt",  "stop-dialog", "restart",
-                                     "quit-mid", "idle-close", "quit-dialog", "sleep",      "standby"};
-const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
 
 namespace {
 
-const int TicksPerMinute = 120;
 // Ticks given to a timer still alive once its countdown has ended: long
 // enough for a countdown of minutes to come round again.
-const int TicksAfterTheEnd = 2 * TicksPerMinute + 10;
+const int TicksAfterTheEnd = 2 * ProbeTicksPerMinute + 10;
 
-// "a, b x3, c": each kind of line once, in order, with how often it came, so
-// that a fade's hundreds of volume steps and pauses stay short.
+}  // namespace
+
 std::string joined(const std::vector<std::string>& lines) {
     std::vector<std::pair<std::string, int>> kinds;
     for (const std::string& line : lines) {
@@ -52,56 +40,8 @@ std::string joined(const std::vector<std::string>& lines) {
     return all;
 }
 
-class FaultRun {
-public:
-    FaultRun(const std::string& function, bool everyCall)
-        : folder(newFolder("faults")), appData(newFolder("faults-appdata")) {
-        failing = function;
-        every = everyCall;
-    }
-    ~FaultRun() {
-        host.reset();
-        window.reset();
-        removeFolder(folder);
-        removeFolder(appData);
-    }
-
-    void play(const std::string& scenario);
-
-private:
-    // Writes the settings file, loads the module with the fault armed, and
-    // calls pluginInit. False when the module did not come up.
-    bool start(const std::vector<unsigned char>& record);
-    void inDialog(const std::vector<DialogDriver::Step>& steps);
-    void startFromDialog() { inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }}); }
-    // Lets the player play tick by tick until the countdown ends, and a few
-    // ticks more if its timer lives on: those must not act.
-    void playTicks(int limit);
-    bool armed() const { return host->liveTimers() > 0; }
-    // Effects of one tick, the killing of timers left out (said apart).
-    std::vector<std::string> tickEffects(bool& killedATimer);
-    // A later pluginConfig must still open the dialog.
-    void reopen();
-    void quit();
-    void quitInsideTheDialog();
-    void report();
-
-    std::string folder;
-    std::string appData;  // the user's application-data folder, as the module sees it
-    std::string failing;
-    bool every = false;
-    PlayerModel player;
-    std::unique_ptr<PlayerWindow> window;
-    std::unique_ptr<PluginHost> host;
-    std::vector<std::string> facts;
-    std::vector<std::string> broken;
-    std::vector<std::string> stuck;
-    std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
-    bool ended = false;
-};
-
-bool FaultRun::start(const std::vector<unsigned char>& record) {
-    writeFileBytes(folder + "\\gen_nightcap.dat", record);
+bool FaultRun::start(const std::vector<unsigned char>& record, bool heldWhileStarting) {
+    writeFileBytes(settingsPath(), record);
     records.insert(record);
     window.reset(new PlayerWindow(player));
     host.reset(new PluginHost());
@@ -129,7 +69,11 @@ bool FaultRun::start(const std::vector<unsigned char>& record) {
         return false;
     }
     host->attach(window->handle());
+    if (heldWhileStarting && !host->holdFile(settingsPath())) {
+        facts.push_back("the settings file could not be held");
+    }
     int result = host->init();
+    host->releaseFile(settingsPath());
     if (result != 0) {
         facts.push_back("pluginInit returned " + std::to_string(result));
         return false;
@@ -298,106 +242,12 @@ void FaultRun::report() {
     fflush(stdout);
 }
 
-void FaultRun::play(const std::string& scenario) {
-    player.play();
-    player.repeat = true;
-    bool up = false;
-    if (scenario == "songs") {
-        player.seek(240000);  // the first track ends within ten ticks
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
-        if (up) {
-            startFromDialog();
-            playTicks(40);
+std::vector<std::string> FaultRun::effectsSince(size_t event) const {
+    std::vector<std::string> effects;
+    for (size_t i = event; i < host->trace.events.size(); ++i) {
+        if (!host->trace.events[i].isResource()) {
+            effects.push_back(Trace::describe(host->trace.events[i]));
         }
-    } else if (scenario == "wait-quit") {
-        player.seek(183000);  // ends three seconds after the minute
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
-        if (up) {
-            startFromDialog();
-            playTicks(TicksPerMinute + 20);
-            MSG quitMessage;
-            facts.push_back(PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) ? "the player was told to quit"
-                                                                                         : "no quit reached the player");
-        }
-    } else if (scenario == "fade-halt") {
-        player.volume = 40;
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
-        if (up) {
-            startFromDialog();
-            playTicks(TicksPerMinute + 5);
-            facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
-        }
-    } else if (scenario == "stop-dialog") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
-        if (up) {
-            startFromDialog();
-            std::string shown;
-            inDialog({[](DialogDriver& d) { d.tick(TicksPerMinute + 1); },
-                      [&](DialogDriver& d) {
-                          shown = d.text(IDC_START_STOP) + " " + d.text(IDC_MINUTES);
-                          d.escape();
-                      }});
-            facts.push_back("the open dialog showed \"" + shown + "\" after the end");
-        }
-    } else if (scenario == "restart") {
-        player.seek(100000);
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
-        if (up) {
-            startFromDialog();
-            playTicks(10);
-            inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); },
-                      [](DialogDriver& d) { d.click(IDC_START_STOP); }});
-            player.seek(240000);
-            playTicks(40);
-        }
-    } else if (scenario == "quit-mid") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
-        if (up) {
-            startFromDialog();
-            playTicks(100);
-        }
-    } else if (scenario == "idle-close") {
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
-        if (up) {
-            inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
-            std::string shown;
-            inDialog({[&](DialogDriver& d) {
-                shown = d.text(IDC_SONGS);
-                d.escape();
-            }});
-            facts.push_back("reopened, the dialog showed " + shown + " songs");
-        }
-    } else if (scenario == "quit-dialog") {
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10));
-        if (up) {
-            quitInsideTheDialog();
-        }
-    } else if (scenario == "sleep" || scenario == "standby") {
-        // A desktop's sleep (S3), or a Modern Standby computer's (the display off).
-        player.seek(240000);
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::Sleep, 1, 10));
-        if (up) {
-            host->sleepStates = scenario == "sleep";
-            host->modernStandby = scenario == "standby";
-            startFromDialog();
-            playTicks(40);
-        }
-    } else {
-        printf("crash: no scenario %s\n", scenario.c_str());
-        return;
     }
-    if (up && scenario != "quit-dialog") {
-        if (scenario != "quit-mid") {
-            reopen();
-        }
-        quit();
-    }
-    report();
-}
-
-}  // namespace
-
-void runScenario(const std::string& scenario, const std::string& function, bool everyCall) {
-    FaultRun run(function, everyCall);
-    run.play(scenario);
+    return effects;
 }

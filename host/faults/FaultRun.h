@@ -10,19 +10,95 @@
 //                 acted, a timer ran after quit, the settings file damaged)
 //   stuck: ...    a dialog that does not answer, or that never opens again
 //   crash: ...    an exception or abort in the process
+//
+// FaultRun.cpp holds the run's means (start, dialog, ticks, quit, report),
+// Scenarios.cpp the scenarios played with them.
 
 #include <windows.h>
 
+#include <memory>
+#include <set>
 #include <string>
-
-#include "host/Files.h"
 #include <vector>
 
+#include "dialog/resource.h"
+#include "host/DialogDriver.h"
+#include "host/Files.h"
+#include "host/PlayerModel.h"
+#include "host/PlayerWindow.h"
+#include "host/PluginHost.h"
+
 // The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
-// quit-mid, idle-close, quit-dialog, sleep, standby.
+// quit-mid, idle-close, quit-dialog, sleep, standby, and three adversaries: timer-flood
+// (forged and stale timer ticks), fade-pump (the player runs its message
+// loop inside the fade, where the listener starts a new countdown) and
+// held-start (another program holds the settings file while the player
+// starts).
 extern const char* const ScenarioNames[];
 extern const size_t ScenarioCount;
 
 // Runs one scenario with the given import failing ("" for none) and prints
 // its lines on standard output. The module is looked for beside the program.
 void runScenario(const std::string& scenario, const std::string& function, bool everyCall);
+
+const int ProbeTicksPerMinute = 120;
+
+// "a, b x3, c": each kind of line once, in order, with how often it came, so
+// that a fade's hundreds of volume steps and pauses stay short.
+std::string joined(const std::vector<std::string>& lines);
+
+class FaultRun {
+public:
+    FaultRun(const std::string& function, bool everyCall)
+        : folder(newFolder("faults")), appData(newFolder("faults-appdata")) {
+        failing = function;
+        every = everyCall;
+    }
+    ~FaultRun() {
+        host.reset();
+        window.reset();
+        removeFolder(folder);
+        removeFolder(appData);
+    }
+
+    void play(const std::string& scenario);
+
+private:
+    // Writes the settings file, loads the module with the fault armed, and
+    // calls pluginInit (with the file held by another program meanwhile,
+    // when asked). False when the module did not come up.
+    bool start(const std::vector<unsigned char>& record, bool heldWhileStarting = false);
+    void inDialog(const std::vector<DialogDriver::Step>& steps);
+    void startFromDialog() { inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }}); }
+    // Lets the player play tick by tick until the countdown ends, and a few
+    // ticks more if its timer lives on: those must not act.
+    void playTicks(int limit);
+    bool armed() const { return host->liveTimers() > 0; }
+    // Effects of one tick, the killing of timers left out (said apart).
+    std::vector<std::string> tickEffects(bool& killedATimer);
+    // A later pluginConfig must still open the dialog.
+    void reopen();
+    void quit();
+    void quitInsideTheDialog();
+    void report();
+    // The adversaries (Scenarios.cpp).
+    void floodWithForeignTicks();
+    void restartInsideTheFade();
+    void readAfterAHeldStart();
+    // Effects recorded from event on, timers' deaths included.
+    std::vector<std::string> effectsSince(size_t event) const;
+    std::string settingsPath() const { return folder + "\\gen_nightcap.dat"; }
+
+    std::string folder;
+    std::string appData;  // the user's application-data folder, as the module sees it
+    std::string failing;
+    bool every = false;
+    PlayerModel player;
+    std::unique_ptr<PlayerWindow> window;
+    std::unique_ptr<PluginHost> host;
+    std::vector<std::string> facts;
+    std::vector<std::string> broken;
+    std::vector<std::string> stuck;
+    std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
+    bool ended = false;
+};

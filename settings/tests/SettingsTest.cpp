@@ -365,3 +365,57 @@ TEST_F(SettingsTest, ASaveReplacesTheWholeFile) {
     EXPECT_EQ(saved, settingsBytes(1, 1, 3, 12, 0x55555555));
     EXPECT_TRUE(temporaryFiles().empty());
 }
+
+// Another program (a backup, a scanner) may hold the file open without
+// sharing it while the player starts. The defaults that stand in meanwhile
+// are none of the listener's choices, and must never reach the file: the
+// dialog reads the record again when it opens, a close writes only what the
+// listener changed, and a save to a held file goes nowhere else.
+TEST_F(SettingsTest, ARecordHeldByAnotherProgramIsNeverWrittenOverWithTheDefaults) {
+    const std::vector<unsigned char> stored = settingsBytes(1, 1, 1, 4, 30);
+    writeSettingsBytes(stored);
+    auto startHeld = [&] {
+        host.reset(new PluginHost());
+        loadPlugin();
+        ASSERT_TRUE(host->holdFile(settingsPath()));
+        ASSERT_EQ(host->init(), 0);
+    };
+
+    // Held at start-up only: the dialog shows the stored record.
+    startHeld();
+    host->releaseFile(settingsPath());
+    Shown shown = openAndClose();
+    EXPECT_EQ(shown.songs + " " + shown.minutes + " " + std::to_string(shown.finalAction), "4 30 1");
+    EXPECT_EQ(readSettingsBytes(), stored);
+
+    // Held through the dialog: the defaults stand in, and Esc writes nothing,
+    // there or in the per-user file...
+    startHeld();
+    EXPECT_EQ(openAndClose().songs, "3");
+    // ...and once the record can be read, only the change goes over it.
+    openAndClose([&](DialogDriver& d) {
+        d.paste(IDC_SONGS, "9");
+        host->releaseFile(settingsPath());
+    });
+    EXPECT_FALSE(perUserFileExists());
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 9, 30));
+
+    // A record read, then held at a save: it stays as it was, and no per-user
+    // file takes the save instead.
+    ASSERT_TRUE(host->holdFile(settingsPath()));
+    openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "7"); });
+    host->releaseFile(settingsPath());
+    EXPECT_FALSE(perUserFileExists());
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 9, 30));
+
+    // "start now" takes every value on the form as the listener's.
+    startHeld();
+    DialogDriver driver(playerWindow->handle(), host.get());
+    driver.then([&](DialogDriver& d) {
+        host->releaseFile(settingsPath());
+        d.click(IDC_START_STOP);
+    });
+    driver.run([&] { host->config(); });
+    EXPECT_EQ(host->liveTimers(), 1);
+    EXPECT_EQ(readSettingsBytes(), DefaultFileBytes);
+}

@@ -1,0 +1,257 @@
+// The probe's scenarios, each played as a listener would, and the three
+// adversaries: forged and stale timer ticks, a player that runs its message
+// loop inside the fade while the listener starts anew, and a settings file
+// that another program holds while the player starts.
+
+#include <stdio.h>
+
+#include "host/faults/FaultRun.h"
+#include "plugin/PlayerMessages.h"
+#include "settings/Settings.h"
+
+const char* const ScenarioNames[] = {"songs",     "wait-quit",   "fade-halt", "stop-dialog",
+                                     "restart",   "quit-mid",    "idle-close", "quit-dialog",
+                                     "sleep",     "standby",     "timer-flood", "fade-pump", "held-start"};
+const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
+
+void FaultRun::play(const std::string& scenario) {
+    player.play();
+    player.repeat = true;
+    bool up = false;
+    if (scenario == "songs") {
+        player.seek(240000);  // the first track ends within ten ticks
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        if (up) {
+            startFromDialog();
+            playTicks(40);
+        }
+    } else if (scenario == "wait-quit") {
+        player.seek(183000);  // ends three seconds after the minute
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
+        if (up) {
+            startFromDialog();
+            playTicks(ProbeTicksPerMinute + 20);
+            MSG quitMessage;
+            facts.push_back(PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) ? "the player was told to quit"
+                                                                                         : "no quit reached the player");
+        }
+    } else if (scenario == "fade-halt") {
+        player.volume = 40;
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
+        if (up) {
+            startFromDialog();
+            playTicks(ProbeTicksPerMinute + 5);
+            facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
+        }
+    } else if (scenario == "stop-dialog") {
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
+        if (up) {
+            startFromDialog();
+            std::string shown;
+            inDialog({[](DialogDriver& d) { d.tick(ProbeTicksPerMinute + 1); },
+                      [&](DialogDriver& d) {
+                          shown = d.text(IDC_START_STOP) + " " + d.text(IDC_MINUTES);
+                          d.escape();
+                      }});
+            facts.push_back("the open dialog showed \"" + shown + "\" after the end");
+        }
+    } else if (scenario == "restart") {
+        player.seek(100000);
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        if (up) {
+            startFromDialog();
+            playTicks(10);
+            inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); },
+                      [](DialogDriver& d) { d.click(IDC_START_STOP); }});
+            player.seek(240000);
+            playTicks(40);
+        }
+    } else if (scenario == "quit-mid") {
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
+        if (up) {
+            startFromDialog();
+            playTicks(100);
+        }
+    } else if (scenario == "idle-close") {
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
+        if (up) {
+            inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
+            std::string shown;
+            inDialog({[&](DialogDriver& d) {
+                shown = d.text(IDC_SONGS);
+                d.escape();
+            }});
+            facts.push_back("reopened, the dialog showed " + shown + " songs");
+        }
+    } else if (scenario == "quit-dialog") {
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10));
+        if (up) {
+            quitInsideTheDialog();
+        }
+    } else if (scenario == "timer-flood") {
+        player.seek(240000);
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
+        if (up) {
+            floodWithForeignTicks();
+        }
+    } else if (scenario == "fade-pump") {
+        player.volume = 40;
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
+        if (up) {
+            restartInsideTheFade();
+        }
+    } else if (scenario == "sleep" || scenario == "standby") {
+        // A desktop's sleep (S3), or a Modern Standby computer's (the display off).
+        player.seek(240000);
+        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::Sleep, 1, 10));
+        if (up) {
+            host->sleepStates = scenario == "sleep";
+            host->modernStandby = scenario == "standby";
+            startFromDialog();
+            playTicks(40);
+        }
+    } else if (scenario == "held-start") {
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 4, 30), true);
+        if (up) {
+            readAfterAHeldStart();
+        }
+    } else {
+        printf("crash: no scenario %s\n", scenario.c_str());
+        return;
+    }
+    if (up && scenario != "quit-dialog") {
+        if (scenario != "quit-mid") {
+            reopen();
+        }
+        quit();
+    }
+    report();
+}
+
+namespace {
+
+void CALLBACK playersOwnTimer(HWND, UINT, UINT_PTR, DWORD) {}
+
+}  // namespace
+
+// Forged ticks that name the player's own timer and made-up ids, and stale
+// ones of the module's timers from a countdown stopped and started again,
+// before, during and after the countdown: none may act, and the player's
+// timer must live on. The countdown still ends as its real ticks say.
+void FaultRun::floodWithForeignTicks() {
+    startFromDialog();
+    inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }, [](DialogDriver& d) { d.click(IDC_START_STOP); }});
+    UINT_PTR playersTimer = SetTimer(NULL, 0, 3600000, playersOwnTimer);
+    std::vector<UINT_PTR> forged = {playersTimer, 0, 1, 0x7fff, 0x4e42, static_cast<UINT_PTR>(-1)};
+    std::vector<UINT_PTR> ownIds;
+    for (const PluginHost::Timer& timer : host->timers) {
+        ownIds.push_back(timer.id);
+    }
+    TIMERPROC proc = host->timers.empty() ? nullptr : host->timers.front().proc;
+    auto flood = [&](const char* when) {
+        for (int round = 0; proc != nullptr && round < 50; ++round) {
+            for (UINT_PTR id : forged) {
+                size_t mark = host->trace.events.size();
+                proc(NULL, WM_TIMER, id, GetTickCount());
+                if (!effectsSince(mark).empty()) {
+                    broken.push_back(std::string("a forged tick acted ") + when + ": " + joined(effectsSince(mark)));
+                    return;
+                }
+            }
+            // The module's own, once armed: a live one whose kill failed may
+            // be killed now, and nothing else may come of it.
+            // The latest timer, while alive, is the armed one: its tick is
+            // the countdown's own.
+            UINT_PTR armedId = host->timers.back().alive ? host->timers.back().id : 0;
+            for (UINT_PTR id : ownIds) {
+                if (id == armedId) {
+                    continue;
+                }
+                size_t mark = host->trace.events.size();
+                proc(NULL, WM_TIMER, id, GetTickCount());
+                for (const std::string& effect : effectsSince(mark)) {
+                    if (effect != "killtimer") {
+                        broken.push_back(std::string("a stale tick acted ") + when + ": " + effect);
+                        return;
+                    }
+                }
+            }
+        }
+    };
+    flood("before the countdown's ticks");
+    playTicks(40);
+    flood("after the countdown's end");
+    if (playersTimer == 0 || !KillTimer(NULL, playersTimer)) {
+        broken.push_back("the player's own timer was killed by a tick it sent the module");
+    }
+}
+
+// The player runs its message loop inside each of the fade's volume
+// messages, and there the listener, in the open dialog, stops the countdown
+// and starts another (one song, then stop playing): the old end must leave
+// it armed and carry out nothing of its own, and the new one ends as chosen.
+void FaultRun::restartInsideTheFade() {
+    startFromDialog();
+    size_t restartedAt = 0;
+    int steps = 0;
+    inDialog({[&](DialogDriver& d) {
+        d.tick(ProbeTicksPerMinute);  // the minute is spent
+        HWND dialog = d.dialog();
+        player.insideMessage = [&, dialog](UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message != PlayerMessage || lParam != VolumeMessage || wParam == VolumeQuery) {
+                return;
+            }
+            if (++steps == 5) {
+                PostMessageA(GetDlgItem(dialog, IDC_START_STOP), BM_CLICK, 0, 0);
+                PostMessageA(GetDlgItem(dialog, IDC_COUNT_SONGS), BM_CLICK, 0, 0);
+                PostMessageA(GetDlgItem(dialog, IDC_SONGS), EM_SETSEL, 0, -1);
+                PostMessageA(GetDlgItem(dialog, IDC_SONGS), WM_CHAR, '1', 1);
+                PostMessageA(GetDlgItem(dialog, IDC_STOP_PLAYING), BM_CLICK, 0, 0);
+                PostMessageA(GetDlgItem(dialog, IDC_START_STOP), BM_CLICK, 0, 0);
+            }
+            pumpWaitingMessages(window->handle());
+            if (steps == 5) {
+                restartedAt = host->trace.events.size();
+            }
+        };
+        d.tick();  // the end begins with the fade
+        player.insideMessage = nullptr;
+    }});
+    player.insideMessage = nullptr;
+    if (restartedAt == 0) {
+        facts.push_back("the listener did not get to start again during the fade");
+        return;
+    }
+    for (const std::string& effect : effectsSince(restartedAt)) {
+        if (effect == "killtimer" || effect == "send 273 40047 0" || effect == "opentoken" ||
+            effect.compare(0, 11, "exitwindows") == 0) {
+            broken.push_back("the old end went on after a new countdown began: " + joined(effectsSince(restartedAt)));
+            break;
+        }
+    }
+    facts.push_back(std::string(armed() ? "a countdown is armed" : "no countdown is armed") + " after the fade, volume " +
+                    std::to_string(player.volume));
+    player.seek(240000);
+    playTicks(40);
+}
+
+// The settings file was held by another program while the player started,
+// and is free again: the dialog shows the stored record, and its Esc
+// leaves the file as it was.
+void FaultRun::readAfterAHeldStart() {
+    std::vector<unsigned char> stored = readFileBytes(settingsPath());
+    std::string shown;
+    inDialog({[&](DialogDriver& d) {
+        shown = d.text(IDC_MINUTES) + " minutes" + (d.checked(IDC_STOP_PLAYING) ? ", then stop playing" : "");
+        d.escape();
+    }});
+    facts.push_back("after a held start the dialog showed " + shown);
+    if (readFileBytes(settingsPath()) != stored) {
+        broken.push_back("a held start let the dialog's Esc write over the stored record");
+    }
+}
+
+void runScenario(const std::string& scenario, const std::string& function, bool everyCall) {
+    FaultRun run(function, everyCall);
+    run.play(scenario);
+}
