@@ -67,7 +67,7 @@ bool createObjects() {
         return false;
     }
     // Without it the countdown runs as before, only unseen.
-    pluginIcon = new (std::nothrow) NotificationIcon(*pluginRunState, *pluginSettings, *pluginEngine);
+    pluginIcon = new (std::nothrow) NotificationIcon(*pluginSettings, *pluginEngine);
     pluginEngine->setWatcher(pluginIcon);
     return true;
 }

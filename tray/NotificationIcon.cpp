@@ -5,7 +5,6 @@
 
 #include "plugin/PluginDescriptor.h"
 #include "plugin/PluginLoop.h"
-#include "plugin/RunState.h"
 #include "settings/Settings.h"
 #include "tray/resource.h"
 
@@ -88,9 +87,8 @@ void copyText(char* to, size_t size, const char* text) {
 
 }  // namespace
 
-NotificationIcon::NotificationIcon(RunState& runState, Settings& settings, CountdownEngine& engine)
-    : runState(runState),
-      settings(settings),
+NotificationIcon::NotificationIcon(Settings& settings, CountdownEngine& engine)
+    : settings(settings),
       engine(engine),
       window(NULL),
       image(NULL),

@@ -13,7 +13,6 @@
 
 #include "engine/CountdownEngine.h"
 
-class RunState;
 class Settings;
 
 // The icon's menu, chosen from TrackPopupMenu's answer.
@@ -34,7 +33,7 @@ const UINT IconId = 1;
 
 class NotificationIcon : public CountdownWatcher {
 public:
-    NotificationIcon(RunState& runState, Settings& settings, CountdownEngine& engine);
+    NotificationIcon(Settings& settings, CountdownEngine& engine);
     // Removes the icon, destroys its window and unregisters the window class.
     ~NotificationIcon() override;
     NotificationIcon(const NotificationIcon&) = delete;
@@ -62,7 +61,6 @@ private:
     void act(IconMenuAction action);
     void fill(NOTIFYICONDATAA& data, UINT flags) const;
 
-    RunState& runState;
     Settings& settings;
     CountdownEngine& engine;
     HWND window;
