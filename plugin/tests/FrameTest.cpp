@@ -92,7 +92,7 @@ TEST_F(FrameTest, QuitFreesEverythingInitCreated) {
     loadPlugin();
     host->liveAllocations.clear();
     ASSERT_EQ(host->init(), 0);
-    EXPECT_EQ(host->liveAllocations.size(), 3u) << "run state, settings, engine";
+    EXPECT_EQ(host->liveAllocations.size(), 4u) << "run state, settings, engine, notification icon";
     host->quit();
     EXPECT_TRUE(host->liveAllocations.empty());
     EXPECT_EQ(host->liveTimers(), 0);
@@ -121,8 +121,18 @@ TEST_F(FrameTest, FailedInitLeavesNothingBehind) {
 
         host->liveAllocations.clear();
         EXPECT_EQ(host->init(), 0);
-        EXPECT_EQ(host->liveAllocations.size(), 3u);
+        EXPECT_EQ(host->liveAllocations.size(), 4u);
         host->quit();
         EXPECT_TRUE(host->liveAllocations.empty());
     }
+    // Without memory for the notification icon the plug-in still sets up:
+    // its countdowns run unseen.
+    host.reset(new PluginHost());
+    loadPlugin();
+    host->liveAllocations.clear();
+    host->failCall("malloc", 4);
+    EXPECT_EQ(host->init(), 0);
+    EXPECT_EQ(host->liveAllocations.size(), 3u);
+    host->quit();
+    EXPECT_TRUE(host->liveAllocations.empty());
 }
