@@ -661,14 +661,14 @@ TEST_F(EngineTest, ACountdownStartedDuringTheEndOutlivesIt) {
         int stopMethod;
         int finalAction;
         int atMessage;  // the player message in which the listener restarts
-        Lines ending;   // what the old end sends from the restart on
+        Lines ending;   // that message and what the old end sends after it
     };
     const Case cases[] = {
-        // After the fifth volume step the fade ends, and the volume is
-        // given back; no stop command, no final action.
-        {StopMethod::ShadeOut, FinalAction::HaltComputer, 5, {volumeLine(200)}},
+        // The fade ends at its fifth step and gives the volume back; no stop
+        // command, no final action.
+        {StopMethod::ShadeOut, FinalAction::HaltComputer, 5, {volumeLine(196), volumeLine(200)}},
         // In the final action's stop command: no power-off after it.
-        {StopMethod::StopNow, FinalAction::HaltComputer, 2, {}},
+        {StopMethod::StopNow, FinalAction::HaltComputer, 2, {StopSent}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stopMethod);
