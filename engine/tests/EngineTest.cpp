@@ -258,7 +258,7 @@ TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
             shown.push_back(d.text(IDC_SONGS));
             EXPECT_TRUE(armed());
             EXPECT_EQ(player.trackIndex, 2u);
-            size_t mark = host->trace.events.size();
+            size_t mark = host->trace.lines().size();
             play(1);  // the third song has just begun: the end
             EXPECT_FALSE(armed());
             Lines lines = host->trace.lines();

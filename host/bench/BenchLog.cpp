@@ -1,5 +1,6 @@
 #include "host/bench/BenchLog.h"
 
+#include <shellapi.h>
 #include <stdio.h>
 
 #include "engine/CountdownEngine.h"
@@ -148,6 +149,19 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
         return "set the display's power (" + event.text + format(", SC_MONITORPOWER %lld)", event.lParam) +
                " - intercepted";
     case TraceEvent::Icon:
+        switch (event.message) {
+        case NIM_ADD:
+            return "the notification icon appeared: " + event.text;
+        case NIM_DELETE:
+            return "the notification icon went away";
+        case NIM_SETVERSION:
+            return std::string();  // how it talks to the shell, not what the listener sees
+        case NIM_SETFOCUS:
+            return "the notification icon took the keyboard focus back";
+        default:
+            return event.caption.empty() ? "icon tooltip: " + event.text
+                                         : "balloon \"" + event.caption + "\": " + event.text;
+        }
     case TraceEvent::Menu:
         return Trace::describe(event);
     }

@@ -249,10 +249,10 @@ end
 begin "an uninstall that needs an administrator hands over the listener's settings folder"
 run "$setup" /S "/D=$portable"
 # Installed, then the folder refuses: the uninstaller's write test meets a
-# read-only file of its own name (Wine honours the attribute, even for root).
+# folder of its file's name, which no one can open as a file, elevated or
+# not (root under Wine writes through a read-only file).
 blocker="$(unix "$portable")/Nightcap-write-test.tmp"
-touch "$blocker"
-run attrib +r "$portable\\Nightcap-write-test.tmp"
+mkdir "$blocker"
 # _?= runs it in place, so that its exit code is its own.
 traced "$(unix "$portable")/Uninstall Nightcap.exe" /S /REMOVESETTINGS "_?=$portable"
 status=$?
@@ -262,8 +262,7 @@ handed=$(handed_down)
 cmp -s "$module" "$(unix "$portable")/Plugins/gen_Nightcap.dll" || fail "the module went"
 # What the copy does with it, once it may: it removes the settings of the
 # listener it was handed, not those in its own profile.
-run attrib -r "$portable\\Nightcap-write-test.tmp"
-rm -f "$blocker"
+rmdir "$blocker"
 listener='C:\users\listener\AppData\Roaming'
 mkdir -p "$(unix "$listener")/Nightcap" "$appdata/Nightcap"
 echo theirs >"$(unix "$listener")/Nightcap/gen_nightcap.dat"

@@ -135,7 +135,7 @@ TEST_F(BenchTest, TwoSongsThenStopPlayingWithTheDialogWatching) {
 
     std::string last = tickLine(log, facts.tickAtFinish);
     EXPECT_EQ(last,
-              "disarmed its timer; stop; told the dialog the countdown finished (DialogNotify 2); "
+              "disarmed its timer; the notification icon went away; stop; told the dialog the countdown finished (DialogNotify 2); "
               "told the dialog the counts changed (DialogNotify 1)");
     // The second song, counted while the dialog was open again, showed there.
     std::string counted = tickLine(log, facts.tickAtFinish - 1);
@@ -155,7 +155,7 @@ TEST_F(BenchTest, OneSongThenQuitEndsThePlayerWhileTheDialogIsOpen) {
     EXPECT_EQ(facts.stopCommands, 0) << "quit comes without a stop command";
     EXPECT_EQ(bench->model.state, PlayerModel::Playing);
     EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish),
-              "disarmed its timer; quit (posted WM_QUIT to the player); told the dialog the countdown finished "
+              "disarmed its timer; the notification icon went away; quit (posted WM_QUIT to the player); told the dialog the countdown finished "
               "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     // The quit reached the dialog's loop first (it was open again), ended
     // it, and then ended the player's own loop; pluginQuit came last.
@@ -178,7 +178,7 @@ TEST_F(BenchTest, OneSongThenHaltStopsAndAsksToPowerOffButIsIntercepted) {
     EXPECT_FALSE(facts.quitByPlugin) << "the player stays until it is closed";
     EXPECT_EQ(bench->model.state, PlayerModel::Stopped);
     EXPECT_EQ(tickLine(bench->log, facts.tickAtFinish),
-              "disarmed its timer; stop; opened its process token to adjust its privileges; enabled the shutdown "
+              "disarmed its timer; the notification icon went away; stop; opened its process token to adjust its privileges; enabled the shutdown "
               "privilege; asked to power off the computer (ExitWindowsEx, flags 12: power off, force) - intercepted, "
               "nothing was switched off");
     EXPECT_EQ(facts.requestNotice,
@@ -214,7 +214,7 @@ TEST_F(BenchTest, OneSongThenSleepOrHibernateIsIntercepted) {
         session.reset();  // the last case's, before its player goes
         play(scenario);
         std::string last = tickLine(bench->log, bench->facts.tickAtFinish);
-        EXPECT_EQ(last.find("disarmed its timer; stop; "), 0u) << last;
+        EXPECT_EQ(last.find("disarmed its timer; the notification icon went away; stop; "), 0u) << last;
         EXPECT_EQ(last.substr(last.size() - std::min(last.size(), strlen(c.request))), c.request);
         EXPECT_FALSE(bench->facts.powerOffAsked);
         EXPECT_TRUE(bench->host.trace.ofKind(TraceEvent::MessageBox).empty());
@@ -246,7 +246,10 @@ TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
     const BenchPlayer::Facts& facts = bench->facts;
     const BenchLog& log = bench->log;
 
-    EXPECT_EQ(tickLine(log, 120), "told the dialog the counts changed (DialogNotify 1)") << "the minute, counted";
+    EXPECT_EQ(tickLine(log, 120),
+              "told the dialog the counts changed (DialogNotify 1); icon tooltip: Nightcap: 0 minutes left, then stop "
+              "playing")
+        << "the minute, counted";
     // Tick 121 only begins to watch the song; it ends at the next track change.
     EXPECT_EQ(tickLine(log, 121).find("asked the play position"), 0u) << tickLine(log, 121);
     EXPECT_GT(facts.tickAtFinish, 122);
@@ -266,7 +269,7 @@ TEST_F(BenchTest, OneMinuteThenShadeOutOverFiveSeconds) {
 
     EXPECT_EQ(facts.tickAtFinish, 121) << "the stop method begins on tick 121";
     EXPECT_EQ(tickLine(bench->log, 121),
-              "disarmed its timer; asked the volume (200); fade: volume 200 down to 1 in 200 steps, a pause of 25 ms "
+              "disarmed its timer; the notification icon went away; asked the volume (200); fade: volume 200 down to 1 in 200 steps, a pause of 25 ms "
               "after each (5000 ms in all); stop; volume 200; stop; told the dialog the countdown finished "
               "(DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     EXPECT_EQ(bench->host.sleptMs, 5000);
@@ -280,7 +283,7 @@ TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
 
     EXPECT_EQ(facts.tickAtFinish, 121);
     EXPECT_EQ(tickLine(bench->log, 121),
-              "disarmed its timer; stop; quit (posted WM_QUIT to the player); told the dialog the countdown "
+              "disarmed its timer; the notification icon went away; stop; quit (posted WM_QUIT to the player); told the dialog the countdown "
               "finished (DialogNotify 2); told the dialog the counts changed (DialogNotify 1)");
     EXPECT_TRUE(facts.quitByPlugin);
     EXPECT_EQ(bench->host.sleptMs, 0);
