@@ -5,6 +5,7 @@
 // the player owns goes idle.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
@@ -39,6 +40,9 @@ struct Imports {
           enable(NIGHTCAP_IMPORT(EnableWindow)),
           setText(NIGHTCAP_IMPORT(SetWindowTextA)),
           dialogBox(NIGHTCAP_IMPORT(DialogBoxParamA)),
+          notifyIcon(NIGHTCAP_IMPORT(Shell_NotifyIconA)),
+          createWindow(NIGHTCAP_IMPORT(CreateWindowExA)),
+          destroyWindow(NIGHTCAP_IMPORT(DestroyWindow)),
           allocate(NIGHTCAP_IMPORT(malloc)),
           release(NIGHTCAP_IMPORT(free)) {}
 
@@ -57,12 +61,16 @@ struct Imports {
     decltype(&EnableWindow) enable;
     decltype(&SetWindowTextA) setText;
     decltype(&DialogBoxParamA) dialogBox;
+    decltype(&Shell_NotifyIconA) notifyIcon;
+    decltype(&CreateWindowExA) createWindow;
+    decltype(&DestroyWindow) destroyWindow;
     decltype(&malloc) allocate;
     decltype(&free) release;
 
     bool complete() const {
         return send && post && setTimer && killTimer && createFile && readFile && writeFile && flush &&
-               closeHandle && attributes && move && item && enable && setText && dialogBox && allocate && release;
+               closeHandle && attributes && move && item && enable && setText && dialogBox && notifyIcon &&
+               createWindow && destroyWindow && allocate && release;
     }
 
     // The settings file's 20 bytes, opened, read and closed.
@@ -89,6 +97,22 @@ struct Imports {
         flush(file);
         closeHandle(file);
         move(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        return clock.elapsedMs();
+    }
+
+    // A notification icon of a hidden window of its own (made untimed), then
+    // its removal: the icon's delete and the window's, timed.
+    double removeIcon() const {
+        HWND window = createWindow(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+        NOTIFYICONDATAA data = {};
+        data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        data.hWnd = window;
+        data.uID = 1;
+        data.uFlags = NIF_TIP;
+        notifyIcon(NIM_ADD, &data);
+        Stopwatch clock;
+        notifyIcon(NIM_DELETE, &data);
+        destroyWindow(window);
         return clock.elapsedMs();
     }
 
