@@ -91,7 +91,8 @@ public:
     bool realSleep = false;        // sleep for real (divided by speed)
     long long sleptMs = 0;         // requested pauses, summed
 
-    // --- message boxes ---
+    // --- dialogs and message boxes ---
+    std::vector<INT_PTR> initDialogAnswers;  // the module's WM_INITDIALOG answers
     int messageBoxAnswer = IDOK;
     std::function<void(const TraceEvent&)> onMessageBox;
 

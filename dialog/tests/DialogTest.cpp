@@ -302,6 +302,9 @@ TEST_F(DialogTest, TabVisitsEnabledStopsOnlyAndEnterPressesTheButton) {
     driver->then([&](DialogDriver& d) {
         EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_SONGS, IDC_SONGS, IDC_HALT_COMPUTER, IDC_START_STOP,
                                              IDC_COUNT_SONGS}));
+        // The focus is the system's to set, on the first stop: the dialog
+        // answered WM_INITDIALOG with TRUE.
+        EXPECT_EQ(host->initDialogAnswers, std::vector<INT_PTR>{TRUE});
         visited.clear();
         d.click(IDC_COUNT_MINUTES);
     });

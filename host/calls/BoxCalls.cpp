@@ -1,9 +1,49 @@
-// Message boxes and menus: modal loops of the module's, answered unseen and
-// recorded as the user would read them.
+// Message boxes, menus and the dialog: modal loops of the module's. Boxes
+// and menus are answered unseen and recorded as the user would read them.
+
+#include <map>
 
 #include "host/calls/HostCalls.h"
 
 namespace {
+
+// The module's dialog procedure of each dialog it shows, by window; the one
+// being made is bound when its first message comes.
+std::map<HWND, DLGPROC> dialogProcs;
+DLGPROC comingDialogProc = nullptr;
+
+// Between the system and the module's procedure, to see its answers: what it
+// answers to WM_INITDIALOG decides whether the system sets the focus.
+INT_PTR CALLBACK watchedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto found = dialogProcs.find(dialog);
+    if (found == dialogProcs.end()) {
+        if (comingDialogProc == nullptr) {
+            return FALSE;
+        }
+        found = dialogProcs.emplace(dialog, comingDialogProc).first;
+        comingDialogProc = nullptr;
+    }
+    DLGPROC proc = found->second;
+    if (message == WM_NCDESTROY) {
+        dialogProcs.erase(found);
+    }
+    INT_PTR answer = proc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG) {
+        host().initDialogAnswers.push_back(answer);
+    }
+    return answer;
+}
+
+// As the system: fails when told to, with no dialog made.
+INT_PTR WINAPI hostDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM parameter) {
+    if (NIGHTCAP_FAILS(DialogBoxParamA)) {
+        return failWith<INT_PTR>(ERROR_NOT_ENOUGH_MEMORY, -1);
+    }
+    comingDialogProc = proc;
+    INT_PTR result = DialogBoxParamA(instance, name, owner, watchedDialogProc, parameter);
+    comingDialogProc = nullptr;
+    return result;
+}
 
 // Answered unseen. As the system does, a box refuses an owner that is not a
 // window (ERROR_INVALID_WINDOW_HANDLE) and a set of buttons it does not know
@@ -97,6 +137,7 @@ BOOL WINAPI hostEndMenu() {
 }  // namespace
 
 const Replacement BoxReplacements[] = {
+    NIGHTCAP_REPLACE("DialogBoxParamA", hostDialogBoxParamA),
     NIGHTCAP_REPLACE("MessageBoxA", hostMessageBoxA),
     NIGHTCAP_REPLACE("MessageBoxW", hostMessageBoxW),
     NIGHTCAP_REPLACE("TrackPopupMenu", hostTrackPopupMenu),

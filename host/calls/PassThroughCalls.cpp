@@ -22,9 +22,6 @@ namespace {
     }
 
 // The dialog.
-NIGHTCAP_PASS(INT_PTR, WINAPI, DialogBoxParamA, -1, ERROR_NOT_ENOUGH_MEMORY,
-              (HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM parameter),
-              (instance, name, owner, proc, parameter))
 NIGHTCAP_PASS(BOOL, WINAPI, EndDialog, FALSE, ERROR_INVALID_WINDOW_HANDLE, (HWND dialog, INT_PTR result),
               (dialog, result))
 NIGHTCAP_PASS(HWND, WINAPI, GetDlgItem, NULL, ERROR_CONTROL_ID_NOT_FOUND, (HWND dialog, int id), (dialog, id))
@@ -68,7 +65,6 @@ NIGHTCAP_PASS(int, __cdecl, vfprintf, -1, ERROR_WRITE_FAULT, (FILE * file, const
 }  // namespace
 
 const Replacement PassedReplacements[] = {
-    NIGHTCAP_REPLACE("DialogBoxParamA", passDialogBoxParamA),
     NIGHTCAP_REPLACE("EndDialog", passEndDialog),
     NIGHTCAP_REPLACE("GetDlgItem", passGetDlgItem),
     NIGHTCAP_REPLACE("GetDlgItemTextA", passGetDlgItemTextA),
