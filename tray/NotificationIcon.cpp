@@ -118,6 +118,12 @@ void NotificationIcon::describe(char* text) const {
     const Ending& ending = endingFor(settings.getFinalAction());
     bool minutes = settings.getCountMode() == CountMode::Minutes;
     int count = minutes ? settings.getMinutes() : settings.getSongs();
+    // The minutes are spent and the end waits for the song: "0 minutes left"
+    // would say the end is now.
+    if (minutes && count <= 0 && settings.getStopMethod() == StopMethod::WaitForSongEnd) {
+        wsprintfA(text, "Nightcap: until this song ends, then %s", ending.tip);
+        return;
+    }
     const char* unit = minutes ? (count == 1 ? "minute" : "minutes") : (count == 1 ? "song" : "songs");
     wsprintfA(text, "Nightcap: %d %s left, then %s", count, unit, ending.tip);
 }

@@ -247,8 +247,8 @@ TEST_F(BenchTest, OneMinuteThenWaitForTheSongToEnd) {
     const BenchLog& log = bench->log;
 
     EXPECT_EQ(tickLine(log, 120),
-              "told the dialog the counts changed (DialogNotify 1); icon tooltip: Nightcap: 0 minutes left, then stop "
-              "playing")
+              "told the dialog the counts changed (DialogNotify 1); icon tooltip: Nightcap: until this song ends, then "
+              "stop playing")
         << "the minute, counted";
     // Tick 121 only begins to watch the song; it ends at the next track change.
     EXPECT_EQ(tickLine(log, 121).find("asked the play position"), 0u) << tickLine(log, 121);
