@@ -2,6 +2,7 @@
 
 #include "engine/PowerRequests.h"
 #include "plugin/PlayerMessages.h"
+#include "plugin/PluginLoop.h"
 #include "plugin/RunState.h"
 #include "settings/Settings.h"
 
@@ -155,7 +156,7 @@ void CountdownEngine::countsChanged() {
 }
 
 bool CountdownEngine::tickIsCurrent() const {
-    return armings == tickArming && runState.isRunning();
+    return armings == tickArming && runState.isRunning() && !PluginLoop::quitCame();
 }
 
 void CountdownEngine::tick() {
@@ -184,7 +185,7 @@ void CountdownEngine::countOrEnd() {
     case CountMode::Minutes: {
         int minutes = settings.getMinutes();
         if (minutes > 0) {
-            if (minuteElapsed()) {
+            if (minuteElapsed() && tickIsCurrent()) {
                 settings.setMinutes(minutes - 1);
                 countsChanged();
             }
@@ -272,7 +273,10 @@ void CountdownEngine::stopSong(int stopMethod) {
         if (tickIsCurrent()) {
             sendStopCommand();
         }
-        setPlayerVolume(volume);
+        // A player that quit the plug-in meanwhile is told nothing more.
+        if (!PluginLoop::quitCame()) {
+            setPlayerVolume(volume);
+        }
     } else if (stopMethod == StopMethod::StopNow) {
         sendStopCommand();
     }
@@ -295,8 +299,9 @@ void CountdownEngine::finish(int finalAction) {
         sendStopCommand();
     }
     // A countdown started while the player handled the stop command is the
-    // listener's new plan: nothing of this end may follow it.
-    if (armings != tickArming) {
+    // listener's new plan: nothing of this end may follow it. Nor may
+    // anything follow a quit of the plug-in.
+    if (armings != tickArming || PluginLoop::quitCame()) {
         return;
     }
     // Whatever the end, the process may go on (a player that does not quit,
@@ -324,6 +329,11 @@ void CountdownEngine::finish(int finalAction) {
 // someone else's: its timer, the player's perhaps, is left alone.
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
     if (currentEngine != NULL && currentEngine->isArmedTimer(timer)) {
+        // The tick's messages may run the player's message loop, where it can
+        // quit the plug-in and let go of the module: the tick runs as the
+        // plug-in's own loops do, and the objects outlive it. Without the
+        // reference it runs as it did.
+        PluginLoop loop;
         currentEngine->tick();
     } else if (isOwnTimer(timer)) {
         killOwnTimer(timer);

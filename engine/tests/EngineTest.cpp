@@ -713,3 +713,51 @@ TEST_F(EngineTest, ACountdownStartedDuringTheEndOutlivesIt) {
         EXPECT_EQ(startButtonAfterwards(), "stop");
     }
 }
+
+// The player may quit the plug-in, and let go of the module, inside a message
+// of the end (a fade's volume step, the stop command): nothing more reaches
+// the player or the system, the fade leaves the volume where it was, and the
+// objects are freed once the tick is over (the guard heap faults at a touch).
+TEST_F(EngineTest, AQuitDuringTheEndEndsIt) {
+    struct Case {
+        int stopMethod;
+        int atMessage;  // the player message in which the player quits
+        Lines after;    // that message, then nothing but the objects freed
+        int volume;
+    };
+    const Case cases[] = {
+        {StopMethod::ShadeOut, 5, {volumeLine(196)}, 196},
+        {StopMethod::StopNow, 1, {StopSent}, 200},  // no power-off after it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stopMethod);
+        restartHost();
+        playing(1000);
+        player.volume = 200;
+        startCountdown(CountMode::Minutes, c.stopMethod, FinalAction::HaltComputer, 3, -1);
+        referencesKept = 1;  // the module keeps itself loaded, for the player may unload it
+        int messages = 0;
+        size_t quitAt = 0;
+        player.insideMessage = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+            bool counted = (message == PlayerMessage && lParam == VolumeMessage && wParam != VolumeQuery) ||
+                           message == WM_COMMAND;
+            if (counted && ++messages == c.atMessage) {
+                host->quit();
+                host->releaseModule();
+                quitAt = host->trace.events.size();
+            }
+        };
+        host->tick();
+        player.insideMessage = nullptr;
+        ASSERT_NE(quitAt, 0u) << "the player never got to quit";
+        Lines after;
+        for (size_t i = quitAt; i < host->trace.events.size(); ++i) {
+            if (host->trace.events[i].text != "free") {
+                after.push_back(Trace::describe(host->trace.events[i]));
+            }
+        }
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(host->liveTimers(), 0);
+        EXPECT_EQ(player.volume, c.volume);
+    }
+}
