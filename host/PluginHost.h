@@ -122,6 +122,7 @@ public:
         std::string tip;
         std::string balloonTitle;
         std::string balloonText;
+        UINT balloonTimeout;      // ms, as asked
     };
     std::vector<ShellIcon> shellIcons;
     // The shell sends the icon's window its callback message, as on a click
