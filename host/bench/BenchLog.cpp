@@ -5,6 +5,7 @@
 
 #include "engine/CountdownEngine.h"
 #include "plugin/PlayerMessages.h"
+#include "tray/NotificationIcon.h"
 
 namespace {
 
@@ -112,6 +113,9 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
     case TraceEvent::Post:
         if (event.message == WM_NULL) {
             return std::string();  // a window's own housekeeping, after its menu
+        }
+        if (event.message == IconOpenDialogMessage) {
+            return "posted its icon's window the request to open the dialog";
         }
         if (event.message == WM_QUIT) {
             return "quit (posted WM_QUIT to the player)";

@@ -267,7 +267,7 @@ void BenchSession::skipAhead() {
     // and the plug-in waits for the song to end.
     int ticks = player.countdownTicks();
     if (scenario.countMode == CountMode::Minutes &&
-        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * scenario.count)) {
+        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * (scenario.count + extraCount))) {
         return;
     }
     const Track* track = player.model.currentTrack();
@@ -306,6 +306,9 @@ UINT BenchSession::chooseFromMenu(const std::vector<std::string>& items) {
         if (wanted && host.menuCommands[i] != 0) {
             player.log.note("you: choose \"" + text + "\"");
             stoppedFromMenu = stoppedFromMenu || choosing == "stop";
+            if (choosing == "more") {
+                extraCount += scenario.countMode == CountMode::Minutes ? 10 : 1;
+            }
             choosing.clear();
             return host.menuCommands[i];
         }

@@ -91,6 +91,7 @@ private:
     size_t nextClick = 0;
     std::string choosing;          // the item of the click under way
     bool stoppedFromMenu = false;
+    int extraCount = 0;            // minutes or songs the menu gave
     int balloonBeats = 0;
     long long balloonAtMs = 0;
     bool warningShot = false;
