@@ -185,6 +185,9 @@ void FaultRun::quit() {
     if (!host->shellIcons.empty()) {
         broken.push_back("the notification icon stayed after quit");
     }
+    if (FindWindowA("NightcapNotificationIcon", NULL) != NULL) {
+        facts.push_back("the icon's hidden window was left after quit");
+    }
     host->unload();
 }
 
