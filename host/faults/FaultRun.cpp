@@ -229,11 +229,23 @@ void FaultRun::checkNothingAfterQuit(size_t quitAt) {
     if (!acts.empty()) {
         broken.push_back("the module acted after quit: " + joined(acts));
     }
+    // A timer the system would not kill may only end itself.
+    for (int i = 0; i < TicksAfterTheEnd && armed(); ++i) {
+        bool killed = false;
+        std::vector<std::string> effects = tickEffects(killed);
+        if (!effects.empty()) {
+            broken.push_back("a timer ran after quit: " + joined(effects));
+            break;
+        }
+    }
     if (armed()) {
-        broken.push_back("a timer is alive after quit");
+        facts.push_back("a timer could not be killed at quit");
     }
     if (!host->shellIcons.empty()) {
         broken.push_back("the notification icon stayed after quit");
+    }
+    if (FindWindowA("NightcapNotificationIcon", NULL) != NULL) {
+        facts.push_back("the icon's hidden window was left after quit");
     }
 }
 
