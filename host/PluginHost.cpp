@@ -158,6 +158,15 @@ bool PluginHost::iconEvent(UINT event) {
     return true;
 }
 
+UINT PluginHost::menuCommand(const std::string& start) const {
+    for (size_t i = 0; i < menuItems.size() && i < menuCommands.size(); ++i) {
+        if (!start.empty() && menuItems[i].compare(0, start.size(), start) == 0) {
+            return menuCommands[i];
+        }
+    }
+    return 0;
+}
+
 namespace {
 
 BOOL CALLBACK tellTaskbarCreated(HWND window, LPARAM message) {

@@ -104,6 +104,12 @@ public:
     // real menu shows (the bench player).
     std::function<UINT(const std::vector<std::string>& items)> onMenu;
     bool menuEnded = false;
+    // The answered menu's commands, by position (0 for a separator), so an
+    // answer can choose an item by its text: menuCommand("Stop").
+    std::vector<UINT> menuCommands;
+    std::vector<std::string> menuItems;
+    // The command of the first item whose text begins with start; 0 if none.
+    UINT menuCommand(const std::string& start) const;
 
     // --- the notification area (Shell_NotifyIconA) ---
     // The icons the shell shows now, as the shell keeps them. No icon ever
@@ -113,9 +119,11 @@ public:
         UINT id;
         UINT callbackMessage;
         UINT version;
+        HICON image;              // as the module gave it; NULL shows an empty place
         std::string tip;
         std::string balloonTitle;
         std::string balloonText;
+        UINT balloonTimeout;      // ms, as asked
     };
     std::vector<ShellIcon> shellIcons;
     // The shell sends the icon's window its callback message, as on a click

@@ -191,7 +191,11 @@ void NotificationIcon::destroyWindow() {
     removeIcon();
     destroyAfterMenu = false;
     if (window != NULL) {
-        DestroyWindow(window);
+        if (!DestroyWindow(window)) {
+            // The window lives on, and the player may unload the module: its
+            // messages go to the system's procedure, not to code unmapped.
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
+        }
         window = NULL;
     }
     if (image != NULL) {

@@ -164,7 +164,7 @@ void BenchControls::layout(int width, int height) {
     place(IdPlaylistLabel, margin, y, playlistWidth, 18);
     place(IdLogLabel, margin + playlistWidth + 10, y, inner - playlistWidth - 10, 18);
     y += 20;
-    int listHeight = height - y - margin;
+    int listHeight = height - reservedBelow - y - margin;
     place(IdPlaylist, margin, y, playlistWidth, listHeight);
     place(IdLog, margin + playlistWidth + 10, y, inner - playlistWidth - 10, listHeight);
 }

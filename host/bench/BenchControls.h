@@ -32,6 +32,7 @@ enum BenchControlId {
     IdPlaylist,
     IdLogLabel,
     IdLog,
+    IdTray = 150,
 };
 
 class BenchControls {
@@ -57,6 +58,8 @@ public:
 
     // The position slider is being dragged: refresh leaves it alone.
     bool seeking = false;
+    // Height kept free below the lists, for what the window shows there.
+    int reservedBelow = 0;
 
 private:
     void setText(int id, const std::string& text);

@@ -5,6 +5,7 @@
 
 #include "engine/CountdownEngine.h"
 #include "plugin/PlayerMessages.h"
+#include "tray/NotificationIcon.h"
 
 namespace {
 
@@ -110,6 +111,12 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
     case TraceEvent::File:
         return std::string();
     case TraceEvent::Post:
+        if (event.message == WM_NULL) {
+            return std::string();  // a window's own housekeeping, after its menu
+        }
+        if (event.message == IconOpenDialogMessage) {
+            return "posted its icon's window the request to open the dialog";
+        }
         if (event.message == WM_QUIT) {
             return "quit (posted WM_QUIT to the player)";
         }
@@ -162,8 +169,14 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
             return event.caption.empty() ? "icon tooltip: " + event.text
                                          : "balloon \"" + event.caption + "\": " + event.text;
         }
-    case TraceEvent::Menu:
-        return Trace::describe(event);
+    case TraceEvent::Menu: {
+        // The items as the listener reads them, a line for a separator.
+        std::string items = " | " + event.text + " | ";
+        for (size_t at = items.find(" |  | "); at != std::string::npos; at = items.find(" |  | ")) {
+            items.replace(at, 6, " | -- | ");
+        }
+        return "the icon's menu opened: " + items.substr(3, items.size() - 6);
+    }
     }
     return "?";
 }

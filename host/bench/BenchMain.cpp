@@ -43,9 +43,13 @@ const char Usage[] =
     "                         (default: s3,s4)\n"
     "  --no-reopen            do not open the dialog again during the countdown\n"
     "  --no-skip              play every track in full (no jumping to a few seconds before the end)\n"
+    "  --menu-at TICK:ITEM    at that tick of the countdown, right-click the moon in the notification\n"
+    "                         area and choose ITEM of its menu: more (10 more minutes, or one more\n"
+    "                         song), stop (stop the countdown) or open (Open Nightcap...); repeatable\n"
     "  --idle-shot FILE.bmp   screenshot before the dialog opens\n"
     "  --countdown-shot FILE.bmp  screenshot mid-countdown, with the dialog open\n"
     "  --end-shot FILE.bmp    screenshot once the countdown is over\n"
+    "  --warning-shot FILE.bmp  screenshot while the icon's warning balloon shows\n"
     "  --limit SECONDS        give up after this long (default 180)\n";
 
 struct Named {
@@ -69,6 +73,20 @@ int choice(const char* value, const Named (&names)[Count]) {
         }
     }
     return 0;
+}
+
+// A --menu-at TICK:ITEM; false for a tick below 1 or an item not known.
+bool readMenuClick(const std::string& value, Scenario& scenario) {
+    size_t colon = value.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    MenuClick click = {atoi(value.substr(0, colon).c_str()), value.substr(colon + 1)};
+    if (click.tick < 1 || (click.item != "more" && click.item != "stop" && click.item != "open")) {
+        return false;
+    }
+    scenario.menuClicks.push_back(click);
+    return true;
 }
 
 // The computer of --power; false for a word it does not know.
@@ -110,7 +128,7 @@ int main(int argc, char** argv) {
                           arg == "--appdata" || arg == "--songs" || arg == "--minutes" || arg == "--stop-method" ||
                           arg == "--final" || arg == "--power" || arg == "--idle-shot" ||
                           arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
-                          arg == "--limit";
+                          arg == "--limit" || arg == "--menu-at" || arg == "--warning-shot";
         if (takesValue && value == nullptr) {
             fprintf(stderr, "bench_player: %s needs a value\n%s", arg.c_str(), Usage);
             return 2;
@@ -158,6 +176,14 @@ int main(int argc, char** argv) {
             scenario.countdownShot = value;
         } else if (arg == "--end-shot") {
             scenario.endShot = value;
+        } else if (arg == "--warning-shot") {
+            scenario.warningShot = value;
+        } else if (arg == "--menu-at") {
+            if (!readMenuClick(value, scenario)) {
+                fprintf(stderr, "bench_player: --menu-at takes TICK:more, TICK:stop or TICK:open, not %s\n%s", value,
+                        Usage);
+                return 2;
+            }
         } else if (arg == "--limit") {
             scenario.limitRealMs = static_cast<long long>(atof(value) * 1000);
         } else if (arg == "--help" || arg == "-h") {

@@ -337,6 +337,9 @@ void BenchPlayer::onTraceEvent(const TraceEvent& event) {
         return;
     }
     log.setClock(clock.playerMs());
+    if (event.kind == TraceEvent::Icon) {
+        frame.tray.iconsChanged(!event.caption.empty(), clock.playerMs());
+    }
     if (event.kind == TraceEvent::Send) {
         log.sent(event.message, event.wParam, event.lParam, event.result);
         if (event.message == WM_COMMAND) {

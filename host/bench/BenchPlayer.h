@@ -118,6 +118,9 @@ public:
     // before, as the system shows what was painted only some time after.
     bool saveScreenshot(const std::string& bmpPath) { return frame.saveScreenshot(bmpPath); }
     void repaint() { frame.repaint(); }
+    // The notification area along the window's bottom.
+    BenchTray& tray() { return frame.tray; }
+    const BenchTray& tray() const { return frame.tray; }
 
     // --- for the window ---
     // A message to the player window: true, with the player's answer in

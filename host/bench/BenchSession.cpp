@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "dialog/resource.h"
 #include "engine/CountdownEngine.h"
 
@@ -58,6 +60,11 @@ Choice choiceOf(const Choice (&choices)[Count], int value) {
 
 BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player(player), scenario(chosen) {
     player.onHeartbeat = [this]() { step(); };
+    // The icon's menu is answered by the script, never shown to wait for a user.
+    player.host.onMenu = [this](const std::vector<std::string>& items) { return chooseFromMenu(items); };
+    player.tray().holdBalloons(!scenario.warningShot.empty());
+    std::stable_sort(scenario.menuClicks.begin(), scenario.menuClicks.end(),
+                     [](const MenuClick& a, const MenuClick& b) { return a.tick < b.tick; });
     outerReport = DialogDriver::reportFailure;
     DialogDriver::reportFailure = [this](const std::string& why) { fail(why); };
     stageStartMs = player.realMs();
@@ -65,6 +72,7 @@ BenchSession::BenchSession(BenchPlayer& player, const Scenario& chosen) : player
 
 BenchSession::~BenchSession() {
     player.onHeartbeat = nullptr;
+    player.host.onMenu = nullptr;
     DialogDriver::reportFailure = outerReport;
 }
 
@@ -126,6 +134,11 @@ void BenchSession::step() {
     if (stage < Ending && player.realMs() > scenario.limitRealMs * PluginHost::timeFactor()) {
         fail("the countdown did not end in time");
         return;
+    }
+    shootTheWarning();
+    if (stage >= Counting && stage <= Watching) {
+        clickMenuIfDue();
+        countdownOver = facts.armed > 0 && !player.countdownArmed();
     }
 
     switch (stage) {
@@ -254,7 +267,7 @@ void BenchSession::skipAhead() {
     // and the plug-in waits for the song to end.
     int ticks = player.countdownTicks();
     if (scenario.countMode == CountMode::Minutes &&
-        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * scenario.count)) {
+        (scenario.stopMethod != StopMethod::WaitForSongEnd || ticks <= TicksPerMinute * (scenario.count + extraCount))) {
         return;
     }
     const Track* track = player.model.currentTrack();
@@ -268,12 +281,69 @@ void BenchSession::skipAhead() {
     }
 }
 
+void BenchSession::clickMenuIfDue() {
+    if (nextClick >= scenario.menuClicks.size() || !player.countdownArmed() ||
+        player.countdownTicks() < scenario.menuClicks[nextClick].tick) {
+        return;
+    }
+    const MenuClick& click = scenario.menuClicks[nextClick++];
+    choosing = click.item;
+    if (!player.tray().click(true)) {
+        fail("no icon in the notification area to right-click on tick " + std::to_string(player.countdownTicks()));
+    } else if (!choosing.empty()) {
+        fail("the icon's menu did not open on tick " + std::to_string(player.countdownTicks()));
+    }
+    choosing.clear();
+}
+
+UINT BenchSession::chooseFromMenu(const std::vector<std::string>& items) {
+    const PluginHost& host = player.host;
+    for (size_t i = 0; !choosing.empty() && i < items.size() && i < host.menuCommands.size(); ++i) {
+        const std::string& text = items[i];
+        bool wanted = choosing == "stop"   ? text.compare(0, 5, "Stop ") == 0
+                      : choosing == "open" ? text.compare(0, 5, "Open ") == 0
+                                           : text.find(" more ") != std::string::npos;
+        if (wanted && host.menuCommands[i] != 0) {
+            player.log.note("you: choose \"" + text + "\"");
+            stoppedFromMenu = stoppedFromMenu || choosing == "stop";
+            if (choosing == "more") {
+                extraCount += scenario.countMode == CountMode::Minutes ? 10 : 1;
+            }
+            choosing.clear();
+            return host.menuCommands[i];
+        }
+    }
+    player.log.note("you: Esc (the menu has no item for \"" + choosing + "\")");
+    choosing.clear();
+    return 0;
+}
+
+// Once the balloon shows and the screen has settled.
+void BenchSession::shootTheWarning() {
+    if (scenario.warningShot.empty() || warningShot || !player.tray().balloonShows()) {
+        balloonBeats = 0;
+        return;
+    }
+    if (balloonBeats++ == 0) {
+        player.repaint();
+        balloonAtMs = player.realMs();
+    } else if (player.options.simulated ? balloonBeats >= 4 : player.realMs() - balloonAtMs >= PaintMs) {
+        shoot(scenario.warningShot);
+        warningShot = true;
+        player.tray().holdBalloons(false);
+    }
+}
+
 bool BenchSession::succeeded() const {
     const BenchPlayer::Facts& f = player.facts;
     if (!failure.empty() || f.armed == 0) {
         return false;
     }
     bool asked = f.powerOffAsked || f.sleepAsked || f.hibernateAsked || f.displayOffAsked;
+    if (stoppedFromMenu) {
+        // Nothing at the end is carried out, and the music plays on.
+        return !asked && !f.quitByPlugin && f.stopCommands == 0 && !player.countdownArmed();
+    }
     // The music stops before the system is asked, not after the computer wakes.
     bool stoppedFirst = f.stopsBeforeRequest > 0;
     switch (scenario.finalAction) {
@@ -301,7 +371,9 @@ std::string BenchSession::outcome() const {
     if (f.armed == 0) {
         return text + "FAILED: no countdown was started.";
     }
-    if (f.powerOffAsked) {
+    if (stoppedFromMenu && !f.powerOffAsked && !f.quitByPlugin && f.stopCommands == 0) {
+        text += "the listener stopped the countdown from the icon's menu (nothing at the end was carried out)";
+    } else if (f.powerOffAsked) {
         text += "Nightcap stopped the player and asked to power off the computer; the bench intercepted the request, "
                 "nothing was switched off";
     } else if (f.sleepAsked || f.hibernateAsked) {

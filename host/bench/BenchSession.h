@@ -16,10 +16,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/DialogDriver.h"
 #include "host/bench/BenchPlayer.h"
 #include "settings/Settings.h"
+
+// At a tick of the countdown, the listener right-clicks the moon in the
+// notification area and chooses an item of its menu: "more" (10 more
+// minutes, or one more song), "stop" (stop the countdown) or "open" (open
+// Nightcap...).
+struct MenuClick {
+    int tick;
+    std::string item;
+};
 
 struct Scenario {
     int countMode = CountMode::Songs;
@@ -31,6 +41,8 @@ struct Scenario {
     std::string idleShot;         // BMP files to write, if any: before the dialog opens...
     std::string countdownShot;    // ...mid-countdown with the dialog open again...
     std::string endShot;          // ...and once the countdown is over
+    std::string warningShot;      // ...and while the icon's warning balloon shows
+    std::vector<MenuClick> menuClicks;  // in the order of their ticks
     long long limitRealMs = 180000;  // give up after this long
 };
 
@@ -57,6 +69,11 @@ private:
     void step();
     void queueFillAndStart();
     void skipAhead();
+    // The next of the menu's clicks, once its tick has come.
+    void clickMenuIfDue();
+    // The menu the module shows, answered with the item due.
+    UINT chooseFromMenu(const std::vector<std::string>& items);
+    void shootTheWarning();
     void fail(const std::string& why);
     void shoot(const std::string& path);
     void enter(Stage next);
@@ -71,6 +88,13 @@ private:
     int settleBeats = 0;
     int stageBeats = 0;
     bool reopened = false;
+    size_t nextClick = 0;
+    std::string choosing;          // the item of the click under way
+    bool stoppedFromMenu = false;
+    int extraCount = 0;            // minutes or songs the menu gave
+    int balloonBeats = 0;
+    long long balloonAtMs = 0;
+    bool warningShot = false;
     std::unique_ptr<DialogDriver> driver;  // from the first dialog on
     std::function<void(const std::string&)> outerReport;
 };

@@ -30,7 +30,18 @@ const int NearEndSeconds = 5;
 
 }  // namespace
 
-BenchWindow::BenchWindow(BenchPlayer& player) : controls(player), player(player) {}
+BenchWindow::BenchWindow(BenchPlayer& player) : controls(player), tray(player), player(player) {}
+
+void BenchWindow::refresh() {
+    controls.refresh();
+    tray.beat(player.clockMs());
+}
+
+void BenchWindow::layout(int width, int height) {
+    controls.reservedBelow = BenchTray::Height;
+    controls.layout(width, height);
+    tray.place(0, height - BenchTray::Height, width);
+}
 
 bool BenchWindow::create() {
     INITCOMMONCONTROLSEX common = {sizeof common, ICC_BAR_CLASSES};
@@ -62,9 +73,10 @@ bool BenchWindow::create() {
         return false;
     }
     controls.create(window);
+    tray.create(window, IdTray);
     RECT client;
     GetClientRect(window, &client);
-    controls.layout(client.right, client.bottom);
+    layout(client.right, client.bottom);
     placeBesideTheDialog(work);
     return true;
 }
@@ -136,7 +148,7 @@ LRESULT BenchWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SIZE:
-        controls.layout(LOWORD(lParam), HIWORD(lParam));
+        layout(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO* limits = reinterpret_cast<MINMAXINFO*>(lParam);

@@ -1,7 +1,7 @@
 #pragma once
 // The bench player's main window: its class, menu and place on screen, what
 // the user's clicks, sliders and menu choices do, and screenshots. What it
-// shows inside is BenchControls'. Every message the plug-in sends to it goes
+// shows inside is BenchControls', and along its bottom BenchTray's. Every message the plug-in sends to it goes
 // to the player first.
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/bench/BenchControls.h"
+#include "host/bench/BenchTray.h"
 
 class BenchPlayer;
 
@@ -35,7 +36,8 @@ public:
     void close();             // as the close box
 
     BenchControls controls;
-    void refresh() { controls.refresh(); }
+    BenchTray tray;
+    void refresh();
 
     bool saveScreenshot(const std::string& bmpPath);
     void repaint();
@@ -47,6 +49,7 @@ private:
     void onCommand(int id, int code);
     void openPlaylist();
     void onScroll(HWND slider, int code);
+    void layout(int width, int height);
 
     BenchPlayer& player;
     HWND window = NULL;

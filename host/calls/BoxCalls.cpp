@@ -102,12 +102,16 @@ BOOL WINAPI hostTrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserve
     }
     std::vector<std::string> items;
     TraceEvent event = TraceEvent::of(TraceEvent::Menu, flags, 0, 0, owner);
+    h.menuCommands.clear();
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         char text[128] = "";
         GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         items.push_back(text);
+        UINT command = GetMenuItemID(menu, i);
+        h.menuCommands.push_back(command == static_cast<UINT>(-1) ? 0 : command);
         event.text += (i > 0 ? " | " : "") + items.back();
     }
+    h.menuItems = items;
     h.trace.add(event);
     h.menuEnded = false;
     UINT chosen = h.onMenu(items);

@@ -3,7 +3,7 @@
 // result and error code the system gives when it fails. So every function the
 // module imports can be made to fail, its start-up code's included. Left out
 // are those that cannot fail (GetLastError, GetCurrentProcess, the critical
-// sections, the C string functions) or never return (abort, _amsg_exit), and
+// sections, the C string functions, wsprintfA) or never return (abort, _amsg_exit), and
 // the data export _iob.
 
 #include <stdio.h>
@@ -38,6 +38,29 @@ NIGHTCAP_PASS(HMENU, WINAPI, GetSystemMenu, NULL, ERROR_INVALID_WINDOW_HANDLE, (
 NIGHTCAP_PASS(BOOL, WINAPI, AppendMenuA, FALSE, ERROR_INVALID_MENU_HANDLE,
               (HMENU menu, UINT flags, UINT_PTR id, LPCSTR text), (menu, flags, id, text))
 NIGHTCAP_PASS(BOOL, WINAPI, DestroyWindow, FALSE, ERROR_ACCESS_DENIED, (HWND window), (window))
+
+// The notification icon: its window's class and the window, its image, its
+// menu, and the shell's restart message.
+NIGHTCAP_PASS(ATOM, WINAPI, RegisterClassA, 0, ERROR_NOT_ENOUGH_MEMORY, (const WNDCLASSA* windowClass), (windowClass))
+NIGHTCAP_PASS(BOOL, WINAPI, UnregisterClassA, FALSE, ERROR_CLASS_HAS_WINDOWS, (LPCSTR name, HINSTANCE instance),
+              (name, instance))
+NIGHTCAP_PASS(HWND, WINAPI, CreateWindowExA, NULL, ERROR_NOT_ENOUGH_MEMORY,
+              (DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+               HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter),
+              (exStyle, className, title, style, x, y, width, height, parent, menu, instance, parameter))
+NIGHTCAP_PASS(UINT, WINAPI, RegisterWindowMessageA, 0, ERROR_NOT_ENOUGH_MEMORY, (LPCSTR name), (name))
+NIGHTCAP_PASS(int, WINAPI, GetSystemMetrics, 0, ERROR_INVALID_PARAMETER, (int index), (index))
+NIGHTCAP_PASS(HANDLE, WINAPI, LoadImageA, NULL, ERROR_RESOURCE_NAME_NOT_FOUND,
+              (HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags),
+              (instance, name, type, width, height, flags))
+NIGHTCAP_PASS(BOOL, WINAPI, DestroyIcon, FALSE, ERROR_INVALID_CURSOR_HANDLE, (HICON icon), (icon))
+NIGHTCAP_PASS(HMENU, WINAPI, CreatePopupMenu, NULL, ERROR_NOT_ENOUGH_MEMORY, (), ())
+NIGHTCAP_PASS(BOOL, WINAPI, SetMenuDefaultItem, FALSE, ERROR_INVALID_MENU_HANDLE, (HMENU menu, UINT item, UINT byPosition),
+              (menu, item, byPosition))
+NIGHTCAP_PASS(BOOL, WINAPI, DestroyMenu, FALSE, ERROR_INVALID_MENU_HANDLE, (HMENU menu), (menu))
+// Refused on a secure desktop, and to a window of a process not in the foreground.
+NIGHTCAP_PASS(BOOL, WINAPI, GetCursorPos, FALSE, ERROR_ACCESS_DENIED, (LPPOINT point), (point))
+NIGHTCAP_PASS(BOOL, WINAPI, SetForegroundWindow, FALSE, ERROR_ACCESS_DENIED, (HWND window), (window))
 
 // Texts.
 NIGHTCAP_PASS(int, WINAPI, MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION,
@@ -74,6 +97,18 @@ const Replacement PassedReplacements[] = {
     NIGHTCAP_REPLACE("GetSystemMenu", passGetSystemMenu),
     NIGHTCAP_REPLACE("AppendMenuA", passAppendMenuA),
     NIGHTCAP_REPLACE("DestroyWindow", passDestroyWindow),
+    NIGHTCAP_REPLACE("RegisterClassA", passRegisterClassA),
+    NIGHTCAP_REPLACE("UnregisterClassA", passUnregisterClassA),
+    NIGHTCAP_REPLACE("CreateWindowExA", passCreateWindowExA),
+    NIGHTCAP_REPLACE("RegisterWindowMessageA", passRegisterWindowMessageA),
+    NIGHTCAP_REPLACE("GetSystemMetrics", passGetSystemMetrics),
+    NIGHTCAP_REPLACE("LoadImageA", passLoadImageA),
+    NIGHTCAP_REPLACE("DestroyIcon", passDestroyIcon),
+    NIGHTCAP_REPLACE("CreatePopupMenu", passCreatePopupMenu),
+    NIGHTCAP_REPLACE("SetMenuDefaultItem", passSetMenuDefaultItem),
+    NIGHTCAP_REPLACE("DestroyMenu", passDestroyMenu),
+    NIGHTCAP_REPLACE("GetCursorPos", passGetCursorPos),
+    NIGHTCAP_REPLACE("SetForegroundWindow", passSetForegroundWindow),
     NIGHTCAP_REPLACE("MultiByteToWideChar", passMultiByteToWideChar),
     NIGHTCAP_REPLACE("GetModuleHandleA", passGetModuleHandleA),
     NIGHTCAP_REPLACE("GetModuleHandleExA", passGetModuleHandleExA),

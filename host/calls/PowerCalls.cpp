@@ -186,6 +186,11 @@ BOOLEAN WINAPI hostSetSuspendState(BOOLEAN hibernate, BOOLEAN force, BOOLEAN wak
 // the real default handling. A window that is gone is refused, as the
 // system refuses it, before anything is recorded.
 LRESULT WINAPI hostDefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (PluginHost::active == nullptr) {
+        // A window the module could not destroy, after the host let go of
+        // the module: the system's handling, as on Windows.
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     bool fails = NIGHTCAP_FAILS(DefWindowProcA);
     if (!IsWindow(window)) {
         return failWith<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);

@@ -82,7 +82,7 @@ BOOL WINAPI hostShell_NotifyIconA(DWORD request, PNOTIFYICONDATAA data) {
     }
     size_t tipChars = data->cbSize == NOTIFYICONDATAA_V1_SIZE ? 64 : sizeof data->szTip;
     if (request == NIM_ADD) {
-        h.shellIcons.push_back(PluginHost::ShellIcon{data->hWnd, data->uID, 0, 0, "", "", ""});
+        h.shellIcons.push_back(PluginHost::ShellIcon{data->hWnd, data->uID, 0, 0, NULL, "", "", "", 0});
         icon = h.shellIcons.end() - 1;
     }
     if (request == NIM_DELETE) {
@@ -97,6 +97,9 @@ BOOL WINAPI hostShell_NotifyIconA(DWORD request, PNOTIFYICONDATAA data) {
         if (data->uFlags & NIF_MESSAGE) {
             icon->callbackMessage = data->uCallbackMessage;
         }
+        if (data->uFlags & NIF_ICON) {
+            icon->image = data->hIcon;
+        }
         if (data->uFlags & NIF_TIP) {
             icon->tip = std::string(data->szTip, strnlen(data->szTip, tipChars));
             event.text = icon->tip;
@@ -104,6 +107,7 @@ BOOL WINAPI hostShell_NotifyIconA(DWORD request, PNOTIFYICONDATAA data) {
         if (data->uFlags & NIF_INFO) {
             icon->balloonTitle = std::string(data->szInfoTitle, strnlen(data->szInfoTitle, sizeof data->szInfoTitle));
             icon->balloonText = std::string(data->szInfo, strnlen(data->szInfo, sizeof data->szInfo));
+            icon->balloonTimeout = data->uTimeout;
             event.caption = icon->balloonTitle;
             event.text = icon->balloonText;
         }

@@ -52,6 +52,15 @@ bool FaultRun::start(const std::vector<unsigned char>& record, bool heldWhileSta
     // A save writes a temporary file before moving it over: a whole record
     // in it, once closed, is one the settings file may hold afterwards.
     host->trace.onEvent = [this](const TraceEvent& event) {
+        // What the listener saw in the notification area: a refused call
+        // is recorded with no text.
+        if (event.kind == TraceEvent::Icon && event.message == NIM_ADD && iconShown.empty() && !event.text.empty()) {
+            iconShown = "\"" + event.text + "\"" +
+                        (host->shellIcons.empty() || host->shellIcons.back().image == NULL ? " without its image" : "");
+        }
+        if (event.kind == TraceEvent::Icon && !event.caption.empty() && balloonShown.empty()) {
+            balloonShown = event.caption;
+        }
         if (event.kind == TraceEvent::File && event.text == "CloseHandle") {
             for (const std::string& place : {folder, appData + "\\Nightcap"}) {
                 std::vector<unsigned char> written = readFileBytes(place + "\\gen_nightcap.tmp");
@@ -84,7 +93,7 @@ bool FaultRun::start(const std::vector<unsigned char>& record, bool heldWhileSta
 // The scenario's steps, then Esc if the dialog is still open, as a listener
 // would press it: a dialog that even then stays open is stuck, unless the
 // system refused to end it.
-void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
+void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps, const std::function<void()>& open) {
     DialogDriver driver(window->handle(), host.get());
     std::vector<std::string> failures;
     DialogDriver::reportFailure = [&](const std::string& why) { failures.push_back(why); };
@@ -95,7 +104,7 @@ void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps) {
     int created = host->callsOf("DialogBoxParamA");
     int ends = host->callsOf("EndDialog");
     int refused = host->failedCalls;
-    driver.run([this] { host->config(); });
+    driver.run(open ? open : [this] { host->config(); });
     DialogDriver::reportFailure = nullptr;
     if (driver.endedTheDialog()) {
         if (host->callsOf("EndDialog") > ends) {
@@ -173,6 +182,12 @@ void FaultRun::quit() {
     if (armed()) {
         facts.push_back("a timer could not be killed at quit");
     }
+    if (!host->shellIcons.empty()) {
+        broken.push_back("the notification icon stayed after quit");
+    }
+    if (FindWindowA("NightcapNotificationIcon", NULL) != NULL) {
+        facts.push_back("the icon's hidden window was left after quit");
+    }
     host->unload();
 }
 
@@ -194,6 +209,15 @@ void FaultRun::quitInsideTheDialog() {
     if (!quitCame) {
         return;
     }
+    checkNothingAfterQuit(quitAt);
+    if (findOwnedDialog(window->handle()) != NULL) {
+        stuck.push_back("the dialog stayed open after quit");
+    }
+    host->unload();
+    facts.push_back(host->referencesKept > 0 ? "the module kept itself loaded" : "the module did not keep itself loaded");
+}
+
+void FaultRun::checkNothingAfterQuit(size_t quitAt) {
     std::vector<std::string> acts;
     for (size_t i = quitAt; i < host->trace.events.size(); ++i) {
         const TraceEvent& event = host->trace.events[i];
@@ -205,14 +229,24 @@ void FaultRun::quitInsideTheDialog() {
     if (!acts.empty()) {
         broken.push_back("the module acted after quit: " + joined(acts));
     }
+    // A timer the system would not kill may only end itself.
+    for (int i = 0; i < TicksAfterTheEnd && armed(); ++i) {
+        bool killed = false;
+        std::vector<std::string> effects = tickEffects(killed);
+        if (!effects.empty()) {
+            broken.push_back("a timer ran after quit: " + joined(effects));
+            break;
+        }
+    }
     if (armed()) {
-        broken.push_back("a timer is alive after quit");
+        facts.push_back("a timer could not be killed at quit");
     }
-    if (findOwnedDialog(window->handle()) != NULL) {
-        stuck.push_back("the dialog stayed open after quit");
+    if (!host->shellIcons.empty()) {
+        broken.push_back("the notification icon stayed after quit");
     }
-    host->unload();
-    facts.push_back(host->referencesKept > 0 ? "the module kept itself loaded" : "the module did not keep itself loaded");
+    if (FindWindowA("NightcapNotificationIcon", NULL) != NULL) {
+        facts.push_back("the icon's hidden window was left after quit");
+    }
 }
 
 void FaultRun::report() {
@@ -229,6 +263,10 @@ void FaultRun::report() {
         if (GetFileAttributesA((place + "\\gen_nightcap.tmp").c_str()) != INVALID_FILE_ATTRIBUTES) {
             facts.push_back("a temporary settings file was left behind");
         }
+    }
+    facts.push_back(iconShown.empty() ? "no notification icon showed" : "the icon showed " + iconShown);
+    if (!balloonShown.empty()) {
+        facts.push_back("a balloon warned \"" + balloonShown + "\"");
     }
     for (const std::string& fact : facts) {
         printf("fact: %s\n", fact.c_str());

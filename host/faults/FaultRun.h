@@ -15,7 +15,9 @@
 // Scenarios.cpp the scenarios played with them.
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -29,7 +31,8 @@
 #include "host/PluginHost.h"
 
 // The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
-// quit-mid, idle-close, quit-dialog, sleep, standby, and three adversaries: timer-flood
+// quit-mid, idle-close, quit-dialog, sleep, standby, icon-menu (the icon's menu and
+// click, then a quit from inside its menu), and three adversaries: timer-flood
 // (forged and stale timer ticks), fade-pump (the player runs its message
 // loop inside the fade, where the listener starts a new countdown) and
 // held-start (another program holds the settings file while the player
@@ -68,7 +71,8 @@ private:
     // calls pluginInit (with the file held by another program meanwhile,
     // when asked). False when the module did not come up.
     bool start(const std::vector<unsigned char>& record, bool heldWhileStarting = false);
-    void inDialog(const std::vector<DialogDriver::Step>& steps);
+    // The dialog opened by open (pluginConfig unless given).
+    void inDialog(const std::vector<DialogDriver::Step>& steps, const std::function<void()>& open = nullptr);
     void startFromDialog() { inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }}); }
     // Lets the player play tick by tick until the countdown ends, and a few
     // ticks more if its timer lives on: those must not act.
@@ -80,6 +84,10 @@ private:
     void reopen();
     void quit();
     void quitInsideTheDialog();
+    void useTheIconThenQuitInItsMenu();
+    // From the quit on (trace event quitAt), the module may only free its
+    // objects: no effect, no timer, no icon left.
+    void checkNothingAfterQuit(size_t quitAt);
     void report();
     // The adversaries (Scenarios.cpp).
     void floodWithForeignTicks();
@@ -101,4 +109,6 @@ private:
     std::vector<std::string> stuck;
     std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
     bool ended = false;
+    std::string iconShown;     // the tooltip the icon first showed with
+    std::string balloonShown;  // the first balloon's title
 };

@@ -11,7 +11,8 @@
 
 const char* const ScenarioNames[] = {"songs",     "wait-quit",   "fade-halt", "stop-dialog",
                                      "restart",   "quit-mid",    "idle-close", "quit-dialog",
-                                     "sleep",     "standby",     "timer-flood", "fade-pump", "held-start"};
+                                     "sleep",     "standby",     "icon-menu", "timer-flood", "fade-pump",
+                                     "held-start"};
 const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
 
 void FaultRun::play(const std::string& scenario) {
@@ -88,6 +89,12 @@ void FaultRun::play(const std::string& scenario) {
         if (up) {
             quitInsideTheDialog();
         }
+    } else if (scenario == "icon-menu") {
+        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::HaltComputer, 3, 2));
+        if (up) {
+            startFromDialog();
+            useTheIconThenQuitInItsMenu();
+        }
     } else if (scenario == "timer-flood") {
         player.seek(240000);
         up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
@@ -119,13 +126,60 @@ void FaultRun::play(const std::string& scenario) {
         printf("crash: no scenario %s\n", scenario.c_str());
         return;
     }
-    if (up && scenario != "quit-dialog") {
+    if (up && scenario != "quit-dialog" && scenario != "icon-menu") {
         if (scenario != "quit-mid") {
             reopen();
         }
         quit();
     }
     report();
+}
+
+// The listener gives ten more minutes from the icon's menu and opens the
+// dialog with a click; then the player quits the plug-in, and lets go of the
+// module, from inside the icon's menu.
+void FaultRun::useTheIconThenQuitInItsMenu() {
+    host->onMenu = [this](const std::vector<std::string>&) { return host->menuCommand("10 more"); };
+    if (!host->iconEvent(WM_CONTEXTMENU)) {
+        facts.push_back("no icon to click");
+        host->onMenu = nullptr;
+        quit();
+        return;
+    }
+    facts.push_back("after \"10 more minutes\" the icon said \"" +
+                    (host->shellIcons.empty() ? std::string("(gone)") : host->shellIcons.front().tip) + "\"");
+    std::string shown;
+    inDialog({[&](DialogDriver& d) {
+                  shown = d.text(IDC_MINUTES);
+                  d.escape();
+              }},
+             [this] {
+                 // The module opens it from its own message, as its loop runs.
+                 host->iconEvent(NIN_SELECT);
+                 MSG message;
+                 while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+                     TranslateMessage(&message);
+                     DispatchMessageA(&message);
+                 }
+             });
+    facts.push_back("the icon's click opened the dialog with \"" + shown + "\" minutes");
+
+    size_t quitAt = 0;
+    host->onMenu = [&](const std::vector<std::string>&) {
+        host->quit();
+        quitAt = host->trace.events.size();
+        host->releaseModule();
+        return host->menuCommand("Stop");
+    };
+    host->iconEvent(WM_CONTEXTMENU);
+    host->onMenu = nullptr;
+    if (quitAt == 0) {
+        facts.push_back("the icon's menu did not open again");
+        quit();
+        return;
+    }
+    checkNothingAfterQuit(quitAt);
+    host->unload();
 }
 
 namespace {

@@ -239,6 +239,20 @@ TEST_F(IconTest, QuitInsideTheMenuOrTheDialogItOpened) {
     }
 }
 
+// The system refuses to destroy the icon's window: the window outlives the
+// module, and a message to it afterwards runs none of the module's code.
+TEST_F(IconTest, AWindowTheSystemKeptOutlivesTheModuleHarmlessly) {
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::HaltComputer, 3, 5);
+    host->failCall("DestroyWindow", 1, true);
+    host->quit();
+    host->unload();
+    HWND left = FindWindowA(WindowClassName, NULL);
+    ASSERT_NE(left, static_cast<HWND>(NULL));
+    SendMessageA(left, IconCallbackMessage, IconId, WM_CONTEXTMENU);
+    EXPECT_TRUE(DestroyWindow(left));
+    host.reset(new PluginHost());
+}
+
 TEST_F(IconTest, TheShippedModuleCarriesItsMoonIn16And32Pixels) {
     loadPlugin();
     HMODULE module = host->module();

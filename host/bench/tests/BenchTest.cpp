@@ -289,6 +289,40 @@ TEST_F(BenchTest, OneMinuteThenStopAtOnceAndQuit) {
     EXPECT_EQ(bench->host.sleptMs, 0);
 }
 
+// The listener at the moon in the notification area strip: the warning
+// shows there from the start of a last minute; its menu gives ten more
+// minutes (in memory: the file keeps the one chosen), then stops the
+// countdown with nothing at the end carried out, and the strip empties.
+TEST_F(BenchTest, TheMoonsMenuGivesMoreTimeThenStopsTheCountdown) {
+    Scenario scenario = minutes(1, StopMethod::WaitForSongEnd, FinalAction::HaltComputer);
+    scenario.reopenDialog = false;
+    scenario.menuClicks = {{10, "more"}, {20, "stop"}};
+    play(scenario);
+    const BenchLog& log = bench->log;
+
+    int more = lineIndex(log, "-- you: right-click the moon in the notification area (\"Nightcap: 1 minute left, then "
+                              "power off | Nightcap: one minute left: Then Nightcap will power off the computer.");
+    ASSERT_GE(more, 0) << allLines(log);
+    ASSERT_LT(static_cast<size_t>(more + 3), log.lines.size());
+    EXPECT_NE(log.lines[more + 1].find(
+                  "Nightcap: the icon's menu opened: Stop the countdown | 10 more minutes | -- | Open Nightcap..."),
+              std::string::npos)
+        << log.lines[more + 1];
+    EXPECT_NE(log.lines[more + 2].find("-- you: choose \"10 more minutes\""), std::string::npos);
+    EXPECT_NE(log.lines[more + 3].find("Nightcap: icon tooltip: Nightcap: 11 minutes left, then power off"),
+              std::string::npos);
+    int stop = lineIndex(log, "the moon in the notification area (\"Nightcap: 11 minutes left, then power off\")", more);
+    ASSERT_GT(stop, more) << allLines(log);
+    EXPECT_GT(lineIndex(log, "-- you: choose \"Stop the countdown\"", stop), stop);
+    EXPECT_GT(lineIndex(log, "Nightcap: the notification icon went away", stop), stop);
+
+    EXPECT_EQ(bench->facts.stopCommands, 0) << "the music plays on";
+    EXPECT_FALSE(bench->facts.powerOffAsked);
+    EXPECT_EQ(bench->tray().shown(), "");
+    EXPECT_EQ(readSettingsBytes(),
+              settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 1));
+}
+
 // --- the log's words ----------------------------------------------------------
 
 TEST(BenchLogTest, TellsEveryPlayerMessageInWords) {
