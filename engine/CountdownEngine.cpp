@@ -330,10 +330,8 @@ void CountdownEngine::finish(int finalAction) {
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
     if (currentEngine != NULL && currentEngine->isArmedTimer(timer)) {
         // The tick's messages may run the player's message loop, where it can
-        // quit the plug-in and let go of the module: the tick runs as the
-        // plug-in's own loops do, and the objects outlive it. Without the
-        // reference it runs as it did.
-        PluginLoop loop;
+        // quit the plug-in and let go of the module: the objects outlive it.
+        PluginTick running;
         currentEngine->tick();
     } else if (isOwnTimer(timer)) {
         killOwnTimer(timer);

@@ -26,8 +26,10 @@ namespace {
 
 // The controller of the dialog that pluginConfig is showing, while it is.
 ConfigDialog* shownDialog = NULL;
-// The plug-in's modal loops on the stack now (PluginLoop).
+// The plug-in's modal loops on the stack now (PluginLoop), and of them the
+// countdown's ticks (PluginTick), which hold no reference of the module.
 int loopsRunning = 0;
+int ticksRunning = 0;
 // pluginQuit came while one ran: the objects are freed once the last has
 // returned, since the code on the stack (the dialog's controller, the icon's
 // menu) uses them.
@@ -105,10 +107,25 @@ void pluginQuit() {
         shownDialog->abandon();
     }
     if (loopsRunning > 0) {
+        // The player may let go of the module as soon as this returns.
+        HMODULE module = NULL;
+        if (loopsRunning == ticksRunning && !quitWhileLooping) {
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
+                               &module);
+        }
         quitWhileLooping = true;
         return;
     }
     deleteObjects();
+}
+
+// The last one out after a quit frees the objects.
+void leaveLoop() {
+    --loopsRunning;
+    if (quitWhileLooping && loopsRunning == 0) {
+        deleteObjects();
+        quitWhileLooping = false;
+    }
 }
 
 }  // namespace
@@ -126,17 +143,27 @@ PluginLoop::~PluginLoop() {
     if (module == NULL) {
         return;
     }
-    --loopsRunning;
-    if (quitWhileLooping && loopsRunning == 0) {
-        deleteObjects();
-        quitWhileLooping = false;
-        // The player may have let go of the module already, and a module
-        // cannot safely release itself from its own code: it stays loaded
-        // for the rest of the process.
+    bool quit = quitWhileLooping;
+    leaveLoop();
+    // The player may have let go of the module already, and a module cannot
+    // safely release itself from its own code: after a quit, the last loop's
+    // reference stays for the rest of the process, as does this one when
+    // only ticks, which hold none, are on the stack around it. Otherwise an
+    // outer loop's reference keeps the code mapped.
+    if (quit && loopsRunning == ticksRunning) {
         return;
     }
-    // An outer loop's reference, if a quit came, keeps the code mapped.
     FreeLibrary(module);
+}
+
+PluginTick::PluginTick() {
+    ++loopsRunning;
+    ++ticksRunning;
+}
+
+PluginTick::~PluginTick() {
+    --ticksRunning;
+    leaveLoop();
 }
 
 bool PluginLoop::quitCame() {

@@ -26,6 +26,19 @@ private:
     HMODULE module;
 };
 
+// A tick of the countdown on the stack. Its messages may run the player's
+// loop as well, where the player may quit the plug-in: like a loop, it leaves
+// the freeing of the objects to its end. It takes no reference of its own on
+// each tick; a quit that comes while only ticks are on the stack takes the
+// one that keeps the module mapped, for the rest of the process.
+class PluginTick {
+public:
+    PluginTick();
+    ~PluginTick();
+    PluginTick(const PluginTick&) = delete;
+    PluginTick& operator=(const PluginTick&) = delete;
+};
+
 // What a click on the notification-area icon does: the dialog, as the
 // player's Configure opens it, or, when it is open already, brought to the
 // front.
