@@ -109,18 +109,25 @@ void formatCount(int value, char* text) {
     text[at] = '\0';
 }
 
-void setCountText(HWND hwnd, int id, int value) {
+// False when the system refused to show the count.
+bool setCountText(HWND hwnd, int id, int value) {
     char text[12];
     formatCount(value, text);
-    SetDlgItemTextA(hwnd, id, text);
+    return SetDlgItemTextA(hwnd, id, text) != FALSE;
 }
 
-int readCountText(HWND hwnd, int id) {
+// False, and count untouched, when the system refused to give the text back
+// (an empty field gives 0 characters too, but no error).
+bool readCountText(HWND hwnd, int id, int& count) {
     char text[CountTextBufferBytes];
     text[0] = '\0';
-    GetDlgItemTextA(hwnd, id, text, CountTextLimit);
+    SetLastError(ERROR_SUCCESS);
+    if (GetDlgItemTextA(hwnd, id, text, CountTextLimit) == 0 && GetLastError() != ERROR_SUCCESS) {
+        return false;
+    }
     text[CountTextBufferBytes - 1] = '\0';
-    return ConfigDialog::parseCount(text);
+    count = ConfigDialog::parseCount(text);
+    return true;
 }
 
 bool isWhiteSpace(char c) {
@@ -130,7 +137,8 @@ bool isWhiteSpace(char c) {
 }  // namespace
 
 ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine)
-    : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), countMode(0), stopMethod(0),
+    : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), songsShown(false),
+      minutesShown(false), countMode(0), stopMethod(0),
       finalAction(0), window(NULL), abandoned(false), showsRunning(false),
       abilities{{true, NULL}, {true, NULL}, false} {}
 
@@ -369,11 +377,17 @@ void ConfigDialog::transferCounts(HWND hwnd, bool toDialog) {
     if (toDialog) {
         songs = settings.getSongs();
         minutes = settings.getMinutes();
-        setCountText(hwnd, IDC_SONGS, songs);
-        setCountText(hwnd, IDC_MINUTES, minutes);
+        songsShown = setCountText(hwnd, IDC_SONGS, songs);
+        minutesShown = setCountText(hwnd, IDC_MINUTES, minutes);
     } else {
-        songs = readCountText(hwnd, IDC_SONGS);
-        minutes = readCountText(hwnd, IDC_MINUTES);
+        // A field that could not show its count, or give its text back,
+        // keeps the count: what it holds is not the listener's.
+        if (songsShown) {
+            readCountText(hwnd, IDC_SONGS, songs);
+        }
+        if (minutesShown) {
+            readCountText(hwnd, IDC_MINUTES, minutes);
+        }
     }
 }
 

@@ -70,6 +70,8 @@ private:
     CountdownEngine& engine;
     int songs;
     int minutes;
+    bool songsShown;    // the system showed them in their fields
+    bool minutesShown;
     int countMode;
     int stopMethod;
     int finalAction;

@@ -219,13 +219,21 @@ bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) 
     char moduleName[ModulePathChars];
     DWORD length = GetModuleFileNameA(moduleInstance, moduleName, ModulePathChars);
     // A full buffer means the name was cut (and on old systems not terminated).
-    if (length == 0 || length >= static_cast<DWORD>(ModulePathChars)) {
+    if (length == 0) {
+        return false;
+    }
+    if (length >= static_cast<DWORD>(ModulePathChars)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return false;
     }
     moduleName[length] = '\0';
     // The same limit holds for the settings file's path as for the module's.
     const size_t limit = static_cast<size_t>(ModulePathChars);
-    return siblingPath(moduleName, SettingsFileName, path, pathChars < limit ? pathChars : limit);
+    if (!siblingPath(moduleName, SettingsFileName, path, pathChars < limit ? pathChars : limit)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    return true;
 }
 
 bool Settings::save() {
@@ -280,7 +288,14 @@ bool Settings::load() {
     // the module does not stand in for it.
     if (read != WholeRecord && read != InUse) {
         char path[ModulePathChars];
-        read = filePath(pluginDescriptor.moduleInstance, path, sizeof path) ? readRecord(path, record) : NoRecord;
+        if (filePath(pluginDescriptor.moduleInstance, path, sizeof path)) {
+            read = readRecord(path, record);
+        } else {
+            // A module name the system would not give is a file not looked
+            // at, not a missing one: like a held file, it is tried again
+            // later. A path too long for the file stays one without it.
+            read = GetLastError() == ERROR_INSUFFICIENT_BUFFER ? NoRecord : InUse;
+        }
     }
     if (read == InUse) {
         if (!unreadRecord) {
@@ -328,5 +343,11 @@ bool Settings::saveChanges() {
     unsigned char chosen[SettingsFileSize];
     toRecord(chosen);
     bool changed = memcmp(chosen, unchosenRecord, sizeof chosen) != 0;
-    return readUnreadRecord() && changed && save();
+    if (readUnreadRecord()) {
+        return changed && save();
+    }
+    // Still held: nothing goes over it, nor elsewhere. A module name the
+    // system will not give leaves only the per-user file for the changes.
+    char path[ModulePathChars];
+    return changed && !filePath(pluginDescriptor.moduleInstance, path, sizeof path) && save();
 }

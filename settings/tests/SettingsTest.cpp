@@ -408,6 +408,15 @@ TEST_F(SettingsTest, ARecordHeldByAnotherProgramIsNeverWrittenOverWithTheDefault
     EXPECT_FALSE(perUserFileExists());
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 9, 30));
 
+    // The module's own name refused at start-up: the file was not looked at,
+    // which is not a file missing; the dialog reads it, and Esc leaves it.
+    host.reset(new PluginHost());
+    loadPlugin();
+    host->failCall("GetModuleFileNameA");
+    ASSERT_EQ(host->init(), 0);
+    EXPECT_EQ(openAndClose().songs, "9");
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 9, 30));
+
     // "start now" takes every value on the form as the listener's.
     startHeld();
     DialogDriver driver(playerWindow->handle(), host.get());
