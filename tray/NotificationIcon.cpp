@@ -95,6 +95,7 @@ NotificationIcon::NotificationIcon(Settings& settings, CountdownEngine& engine)
       taskbarCreated(0),
       classRegistered(false),
       added(false),
+      versionThree(false),
       wanted(false),
       warned(false),
       menuOpen(false),
@@ -225,7 +226,7 @@ bool NotificationIcon::addIcon() {
         // Clicks and keys as Windows 2000 and later tell them (a selection,
         // a context menu); an older shell keeps to the button messages.
         data.uVersion = NOTIFYICON_VERSION;
-        Shell_NotifyIconA(NIM_SETVERSION, &data);
+        versionThree = Shell_NotifyIconA(NIM_SETVERSION, &data) != FALSE;
     }
     return added;
 }
@@ -301,6 +302,12 @@ LRESULT NotificationIcon::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             PostMessageA(window, IconOpenDialogMessage, 0, 0);
             return 0;
         case WM_RBUTTONUP:
+            // A shell that took version 3 follows a right-click's button
+            // messages with WM_CONTEXTMENU: one menu, not two.
+            if (!versionThree) {
+                showMenu();
+            }
+            return 0;
         case WM_CONTEXTMENU:
             showMenu();
             return 0;

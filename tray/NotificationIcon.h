@@ -68,6 +68,7 @@ private:
     UINT taskbarCreated;      // the shell's "TaskbarCreated" message, once the window exists
     bool classRegistered;
     bool added;               // the shell shows the icon
+    bool versionThree;        // and tells clicks as Windows 2000 and later do
     bool wanted;              // a countdown runs: the icon should show
     bool warned;              // the balloon of this last stretch was shown
     bool menuOpen;
