@@ -32,7 +32,7 @@ int loopsRunning = 0;
 int ticksRunning = 0;
 // pluginQuit came while one ran: the objects are freed once the last has
 // returned, since the code on the stack (the dialog's controller, the icon's
-// menu) uses them.
+// menu, a tick) uses them.
 bool quitWhileLooping = false;
 
 int pluginInit();
