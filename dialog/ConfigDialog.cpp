@@ -1,5 +1,7 @@
 #include "dialog/ConfigDialog.h"
 
+#include "dialog/CountText.h"
+#include "dialog/FormCheck.h"
 #include "dialog/resource.h"
 #include "engine/CountdownEngine.h"
 #include "engine/PowerRequests.h"
@@ -16,13 +18,6 @@ namespace {
 
 const char StartCaption[] = "start now";
 const char StopCaption[] = "stop";
-const char MistakeCaption[] = "!mistake";
-const char NoticeCaption[] = "!notice";
-const char SongsZeroText[] = "Songs should not be ZERO under current configuration! :)";
-const char NothingPlaysText[] = "Nightcap MAY NOT work as you expect! \nBecause no songs are singing NOW! :)";
-const char MinutesZeroSilentText[] =
-    "Minutes should not be ZERO under current configuration,\nbecause no songs are singing NOW! :)";
-const char MinutesZeroText[] = "Minutes should not be ZERO under current configuration! :)";
 const char AboutMenuText[] = "About Nightcap(&A)...";
 const char AboutCaption[] = "About " NIGHTCAP_TITLE;
 const char AboutText[] = NIGHTCAP_TITLE "\n"
@@ -77,9 +72,6 @@ int buttonFor(const ChoiceButton (&buttons)[Count], int value) {
     return 0;
 }
 
-const long long SmallestCount = -2147483647LL - 1;
-const long long LargestCount = 2147483647LL;
-
 void enableControl(HWND hwnd, int id, bool enable) {
     EnableWindow(GetDlgItem(hwnd, id), enable ? TRUE : FALSE);
 }
@@ -89,29 +81,9 @@ void selectButton(HWND hwnd, int id) {
     SendMessageA(GetDlgItem(hwnd, id), BM_SETCHECK, BST_CHECKED, 0);
 }
 
-// Decimal text of value: "-" before negatives, nothing else around the digits.
-void formatCount(int value, char* text) {
-    char digits[12];
-    int count = 0;
-    // Work on the negative side, which holds every int, the smallest included.
-    int rest = value < 0 ? value : -value;
-    do {
-        digits[count++] = static_cast<char>('0' - rest % 10);
-        rest /= 10;
-    } while (rest != 0);
-    int at = 0;
-    if (value < 0) {
-        text[at++] = '-';
-    }
-    while (count > 0) {
-        text[at++] = digits[--count];
-    }
-    text[at] = '\0';
-}
-
 // False when the system refused to show the count.
 bool setCountText(HWND hwnd, int id, int value) {
-    char text[12];
+    char text[CountTextChars];
     formatCount(value, text);
     return SetDlgItemTextA(hwnd, id, text) != FALSE;
 }
@@ -126,12 +98,8 @@ bool readCountText(HWND hwnd, int id, int& count) {
         return false;
     }
     text[CountTextBufferBytes - 1] = '\0';
-    count = ConfigDialog::parseCount(text);
+    count = parseCount(text);
     return true;
-}
-
-bool isWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
 }  // namespace
@@ -140,36 +108,7 @@ ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngi
     : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), songsShown(false),
       minutesShown(false), countMode(0), stopMethod(0),
       finalAction(0), window(NULL), abandoned(false), showsRunning(false),
-      abilities{{true, NULL}, {true, NULL}, false} {}
-
-int ConfigDialog::parseCount(const char* text) {
-    const char* at = text;
-    while (isWhiteSpace(*at)) {
-        ++at;
-    }
-    bool negative = false;
-    if (*at == '+' || *at == '-') {
-        negative = *at == '-';
-        ++at;
-    }
-    // Wide enough that one more digit past the range cannot overflow; reading
-    // stops as soon as the magnitude leaves the range.
-    long long magnitude = 0;
-    const long long limit = negative ? -SmallestCount : LargestCount;
-    bool anyDigit = false;
-    while (*at >= '0' && *at <= '9') {
-        anyDigit = true;
-        magnitude = magnitude * 10 + (*at - '0');
-        if (magnitude > limit) {
-            return 0;
-        }
-        ++at;
-    }
-    if (!anyDigit) {
-        return 0;
-    }
-    return static_cast<int>(negative ? -magnitude : magnitude);
-}
+      abilities(unknownAbilities()) {}
 
 void ConfigDialog::show() {
     if (dialogOpen) {
@@ -177,8 +116,9 @@ void ConfigDialog::show() {
     }
     dialogOpen = true;
     // Messages that come before WM_INITDIALOG (the font, the first sizes)
-    // find no controller, not the one of an earlier dialog, which is gone.
-    activeDialog = NULL;
+    // find this controller, which handles none of them before its onInit,
+    // not the one of an earlier dialog, which is gone.
+    activeDialog = this;
     DialogBoxParamA(pluginDescriptor.moduleInstance, MAKEINTRESOURCEA(IDD_CONFIG), pluginDescriptor.hostWindow,
                     dialogProc, reinterpret_cast<LPARAM>(this));
     activeDialog = NULL;
@@ -198,7 +138,7 @@ INT_PTR CALLBACK ConfigDialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam
         activeDialog = reinterpret_cast<ConfigDialog*>(lParam);
         return activeDialog->onInit(hwnd);
     }
-    if (activeDialog == NULL) {
+    if (activeDialog == NULL || activeDialog->window == NULL) {
         return FALSE;
     }
     return activeDialog->handle(hwnd, message, wParam);
@@ -217,7 +157,8 @@ INT_PTR ConfigDialog::handle(HWND hwnd, UINT message, WPARAM wParam) {
     case WM_COMMAND:
         return onCommand(hwnd, wParam);
     case WM_SYSCOMMAND:
-        if (wParam == IDM_ABOUT) {
+        // The low four bits are the system's own.
+        if ((wParam & 0xFFF0) == IDM_ABOUT) {
             showAbout(hwnd);
             return TRUE;
         }
@@ -302,7 +243,8 @@ BOOL ConfigDialog::onInit(HWND hwnd) {
     selectButton(hwnd, buttonFor(FinalActionButtons, finalAction));
 
     transferCounts(hwnd, true);
-    engine.attachDialog(hwnd);
+    news.window = hwnd;
+    engine.attachDialog(news);
     addAboutMenuItem(hwnd);
     return TRUE;
 }
@@ -397,43 +339,22 @@ bool ConfigDialog::validate(HWND hwnd) {
         return true;
     }
     const EndingAbility* ending = abilityOf(finalAction);
-    if (ending != NULL && !ending->possible) {
-        MessageBoxA(hwnd, ending->whyNot, MistakeCaption, MB_OK);
-        return false;
+    FormProblem problem = checkForm(form(), ending, playerIsPlaying);
+    FormBox box = boxFor(problem, ending);
+    if (box.text != NULL) {
+        MessageBoxA(hwnd, box.text, box.caption, MB_OK);
     }
-    if (countMode == CountMode::Songs) {
-        if (songs == 0) {
-            MessageBoxA(hwnd, SongsZeroText, MistakeCaption, MB_OK);
-            return false;
-        }
-        if (!playerIsPlaying()) {
-            // A warning only: the user may mean to press play afterwards.
-            MessageBoxA(hwnd, NothingPlaysText, NoticeCaption, MB_OK);
-        }
-        return true;
-    }
-    if (countMode == CountMode::Minutes && minutes == 0) {
-        if (stopMethod == StopMethod::WaitForSongEnd) {
-            // No minutes and waiting for the song: the current song is the
-            // countdown, which needs one to be playing.
-            if (playerIsPlaying()) {
-                return true;
-            }
-            MessageBoxA(hwnd, MinutesZeroSilentText, MistakeCaption, MB_OK);
-            return false;
-        }
-        MessageBoxA(hwnd, MinutesZeroText, MistakeCaption, MB_OK);
-        return false;
-    }
-    return true;
+    return formStarts(problem);
+}
+
+SettingsValues ConfigDialog::form() const {
+    SettingsValues values = {countMode, stopMethod, finalAction, songs, minutes};
+    return values;
 }
 
 void ConfigDialog::onStartStop(HWND hwnd) {
     if (runState.isRunning()) {
-        if (!engine.disarm()) {
-            return;
-        }
-        runState.setRunning(false);
+        engine.stop();
         // The fields keep the remaining counts last shown.
         setFormEnabled(hwnd, true);
         return;
@@ -451,10 +372,9 @@ void ConfigDialog::onStartStop(HWND hwnd) {
         return;
     }
     storeSettings(true);
-    if (!engine.arm()) {
+    if (!engine.start()) {
         return;
     }
-    runState.setRunning(true);
     setFormEnabled(hwnd, false);
     endDialog(hwnd, 0);
 }
@@ -475,7 +395,7 @@ void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
 void ConfigDialog::endDialog(HWND hwnd, INT_PTR result) {
     engine.detachDialog();
     if (!EndDialog(hwnd, result)) {
-        engine.attachDialog(hwnd);
+        engine.attachDialog(news);
         return;
     }
     dialogOpen = false;

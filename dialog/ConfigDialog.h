@@ -4,11 +4,17 @@
 
 #include <windows.h>
 
+#include "engine/CountdownEngine.h"
 #include "engine/PowerRequests.h"
 #include "settings/Settings.h"
 
-class CountdownEngine;
 class RunState;
+
+// Posted to the open dialog, by itself, as the countdown's news reaches it:
+// wParam 1, the counts changed; 2, the countdown ended; lParam 0.
+const UINT DialogNotify = WM_USER + 1;
+const WPARAM DialogNotifyCounts = 1;
+const WPARAM DialogNotifyFinished = 2;
 
 // Control sets enabled and greyed as a whole, numbered as the count modes
 // that use them.
@@ -36,12 +42,20 @@ public:
 
     static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The count a field's text stands for: optional leading white space, one
-    // optional sign, decimal digits up to the first other character. Anything
-    // without a digit, or outside the signed 32-bit range, is 0.
-    static int parseCount(const char* text);
-
 private:
+    // The engine's news, posted to the dialog's window, where it is handled
+    // in the dialog's own turn: the engine may tell it from inside a tick.
+    class CountdownNews : public CountdownWatcher {
+    public:
+        CountdownNews() : window(NULL) {}
+        void countsChanged() override { post(DialogNotifyCounts); }
+        void countdownEnded() override { post(DialogNotifyFinished); }
+        HWND window;
+
+    private:
+        void post(WPARAM what) const { PostMessageA(window, DialogNotify, what, 0); }
+    };
+
     INT_PTR handle(HWND hwnd, UINT message, WPARAM wParam);
     INT_PTR onCommand(HWND hwnd, WPARAM wParam);
 
@@ -54,6 +68,7 @@ private:
     void setFormEnabled(HWND hwnd, bool enable);
     void transferCounts(HWND hwnd, bool toDialog);
     bool validate(HWND hwnd);
+    SettingsValues form() const;
     void onStartStop(HWND hwnd);
     void onClose(HWND hwnd, WPARAM command);
     void endDialog(HWND hwnd, INT_PTR result);
@@ -79,9 +94,11 @@ private:
     bool abandoned;
     bool showsRunning;     // the button reads "stop"
     PowerAbilities abilities;  // what this computer can do, asked as the dialog opens
+    CountdownNews news;
 };
 
 // True while a configuration dialog is being shown; turns a second one away.
 extern bool dialogOpen;
-// The controller whose dialog is on screen; empty while none is.
+// The controller whose dialog is being shown, from the moment show() starts
+// to create it until show() returns; empty while none is.
 extern ConfigDialog* activeDialog;

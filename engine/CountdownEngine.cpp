@@ -61,9 +61,7 @@ bool killOwnTimer(UINT_PTR timer) {
 }  // namespace
 
 CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
-    : dialogWindow(NULL),
-      watcher(NULL),
-      settings(settings),
+    : settings(settings),
       runState(runState),
       timerId(0),
       detectorPrimed(false),
@@ -71,13 +69,31 @@ CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
       trackLengthMs(0),
       minutePrimed(false),
       minuteTicks(0),
+      startSongs(0),
+      startMinutes(0),
       armings(0),
       tickArming(0) {
+    for (CountdownWatcher*& watcher : watchers) {
+        watcher = NULL;
+    }
     currentEngine = this;
 }
 
 CountdownEngine::~CountdownEngine() {
     currentEngine = NULL;
+}
+
+bool CountdownEngine::start() {
+    if (!arm()) {
+        return false;
+    }
+    runState.setRunning(true);
+    return true;
+}
+
+void CountdownEngine::stop() {
+    disarm();
+    runState.setRunning(false);
 }
 
 bool CountdownEngine::arm() {
@@ -87,9 +103,9 @@ bool CountdownEngine::arm() {
     }
     rememberTimer(timerId);
     ++armings;
-    if (watcher != NULL) {
-        watcher->countdownArmed();
-    }
+    startSongs = settings.getSongs();
+    startMinutes = settings.getMinutes();
+    tell(&CountdownWatcher::countdownArmed);
     return true;
 }
 
@@ -97,9 +113,7 @@ bool CountdownEngine::disarm() {
     if (timerId != 0) {
         killOwnTimer(timerId);
         timerId = 0;
-        if (watcher != NULL) {
-            watcher->countdownDisarmed();
-        }
+        tell(&CountdownWatcher::countdownDisarmed);
     }
     minutePrimed = false;
     detectorPrimed = false;
@@ -109,50 +123,38 @@ bool CountdownEngine::disarm() {
     return true;
 }
 
-void CountdownEngine::postToDialog(WPARAM what) {
-    if (dialogWindow != NULL) {
-        PostMessageA(dialogWindow, DialogNotify, what, 0);
+void CountdownEngine::tell(void (CountdownWatcher::*news)()) {
+    for (CountdownWatcher* watcher : watchers) {
+        if (watcher != NULL) {
+            (watcher->*news)();
+        }
     }
 }
 
-void CountdownEngine::notifyDialog() {
-    postToDialog(DialogNotifyCounts);
+void CountdownEngine::countsChanged() {
+    tell(&CountdownWatcher::countsChanged);
 }
 
 void CountdownEngine::cancel() {
     if (timerId == 0) {
         return;
     }
-    disarm();
-    runState.setRunning(false);
-    postToDialog(DialogNotifyFinished);
+    stop();
+    tell(&CountdownWatcher::countdownEnded);
 }
 
-void CountdownEngine::extend(int count) {
-    if (timerId == 0 || count <= 0) {
+void CountdownEngine::extend() {
+    int mode = settings.getCountMode();
+    int more = extensionFor(mode);
+    if (timerId == 0 || more == 0) {
         return;
     }
-    // Up to the largest count, not past it: the listener's "more" must not
-    // wrap round into an end.
-    const int Largest = 2147483647;
-    int mode = settings.getCountMode();
     if (mode == CountMode::Songs) {
-        int songs = settings.getSongs();
-        settings.setSongs(songs > Largest - count ? Largest : songs + count);
-    } else if (mode == CountMode::Minutes) {
-        int minutes = settings.getMinutes();
-        settings.setMinutes(minutes > Largest - count ? Largest : minutes + count);
+        settings.setSongs(extendedCount(settings.getSongs(), more));
     } else {
-        return;
+        settings.setMinutes(extendedCount(settings.getMinutes(), more));
     }
     countsChanged();
-}
-
-void CountdownEngine::countsChanged() {
-    notifyDialog();
-    if (watcher != NULL) {
-        watcher->countsChanged();
-    }
 }
 
 bool CountdownEngine::tickIsCurrent() const {
@@ -235,19 +237,20 @@ bool CountdownEngine::trackEnded() {
         return false;
     }
 
-    int last = lastPositionMs;
+    TrackMove move = trackMove(lastPositionMs, position, trackLengthMs);
     lastPositionMs = position;
-    if (position < last) {
-        if (position >= TrackStartWindowMs || trackLengthMs <= 0) {
-            return false;
-        }
-        return static_cast<long long>(last) + TrackEndWindowMs > trackLengthMs;
-    }
-    if (position > last) {
+    switch (move) {
+    case TrackChanged:
+        return true;
+    case PositionForward:
         trackLengthMs = static_cast<long long>(trackLengthSeconds()) * 1000;
         return false;
+    case PositionStill:
+        return settings.getCountMode() == CountMode::Minutes && !playerIsPlaying();
+    case JumpWithinTrack:
+        break;
     }
-    return settings.getCountMode() == CountMode::Minutes && !playerIsPlaying();
+    return false;
 }
 
 void CountdownEngine::stopSong(int stopMethod) {
@@ -288,8 +291,11 @@ void CountdownEngine::finish(int finalAction) {
     if (!tickIsCurrent()) {
         return;
     }
-    disarm();
-    runState.setRunning(false);
+    stop();
+    // The counts go back to the listener's: to those the countdown started
+    // from, then to the file's, when it can be read (another program may
+    // hold it, or no save may ever have reached it).
+    restoreStartCounts();
     settings.load();
     // Every end but the quit stops the music first: after a sleep, so that
     // it does not come back when the computer wakes.
@@ -307,8 +313,8 @@ void CountdownEngine::finish(int finalAction) {
     // Whatever the end, the process may go on (a player that does not quit,
     // a request the system refused, a computer awake again): an open dialog
     // must then show the idle form.
-    postToDialog(DialogNotifyFinished);
-    postToDialog(DialogNotifyCounts);
+    tell(&CountdownWatcher::countdownEnded);
+    countsChanged();
     // Last: their boxes run a message loop in which the player may quit the
     // plug-in, which frees this engine unless the dialog is shown.
     if (finalAction == FinalAction::HaltComputer) {
@@ -318,6 +324,11 @@ void CountdownEngine::finish(int finalAction) {
     } else if (finalAction == FinalAction::Hibernate) {
         hibernateComputer();
     }
+}
+
+void CountdownEngine::restoreStartCounts() {
+    settings.setSongs(startSongs);
+    settings.setMinutes(startMinutes);
 }
 
 // Killing a timer does not take back a tick the system has queued already,

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <powrprof.h>
-#include <stddef.h>
 
 #include "plugin/PluginDescriptor.h"
 
@@ -38,20 +37,6 @@ const SuspendTexts HibernateTexts = {
     "privilege). Please hibernate the computer by hand.",
     "Nightcap could not hibernate the computer: Windows refused. Please hibernate the computer by hand.",
 };
-
-const char NoSleepText[] = "Sleep cannot be used on this computer: it has no sleep state. Choose another ending.";
-const char NoHibernationText[] =
-    "Hibernate cannot be used on this computer: it cannot hibernate. Choose another ending.";
-const char HibernationOffText[] =
-    "Hibernate cannot be used on this computer: hibernation is turned off. Choose another ending.";
-
-// Modern Standby (AoAc) is the byte after Hiberboot and WakeAlarmPresent,
-// which mingw-w64's header still calls spare2[2]. Systems older than Windows
-// 8 leave it 0.
-static_assert(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2 == 20, "AoAc is byte 20 of the record");
-bool isModernStandby(const SYSTEM_POWER_CAPABILITIES& capabilities) {
-    return capabilities.spare2[2] != 0;
-}
 
 // Shown through the wide-character box: the ANSI one would read the GBK
 // bytes in the system's own code page and print them as garbage.
@@ -155,27 +140,11 @@ void hibernateComputer() {
 }
 
 PowerAbilities powerAbilities() {
-    PowerAbilities abilities = {{true, NULL}, {true, NULL}, false};
     SYSTEM_POWER_CAPABILITIES capabilities;
     ZeroMemory(&capabilities, sizeof capabilities);
     // Not known: nothing is refused ahead, and the system answers at the end.
     if (!GetPwrCapabilities(&capabilities)) {
-        return abilities;
+        return unknownAbilities();
     }
-    if (!capabilities.SystemS1 && !capabilities.SystemS2 && !capabilities.SystemS3) {
-        if (isModernStandby(capabilities)) {
-            abilities.sleepTurnsDisplayOff = true;
-        } else {
-            abilities.sleep.possible = false;
-            abilities.sleep.whyNot = NoSleepText;
-        }
-    }
-    if (!capabilities.SystemS4) {
-        abilities.hibernate.possible = false;
-        abilities.hibernate.whyNot = NoHibernationText;
-    } else if (!capabilities.HiberFilePresent) {
-        abilities.hibernate.possible = false;
-        abilities.hibernate.whyNot = HibernationOffText;
-    }
-    return abilities;
+    return abilitiesFrom(capabilities);
 }

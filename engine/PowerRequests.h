@@ -3,6 +3,8 @@
 // put it to sleep or hibernate it, each with the shutdown privilege; and what
 // this computer can do, so that the dialog can grey an ending it cannot make.
 
+#include "engine/PowerAbilities.h"
+
 // Asks the system to switch the computer off, with the shutdown privilege.
 void powerOff();
 
@@ -11,21 +13,6 @@ void powerOff();
 // so when the system refuses. Returns when the computer is awake again.
 void sleepComputer();
 void hibernateComputer();
-
-// Whether this computer can make an ending, and if not, why: a sentence for
-// the listener that names the ending.
-struct EndingAbility {
-    bool possible;
-    const char* whyNot;  // NULL when possible
-};
-
-struct PowerAbilities {
-    EndingAbility sleep;
-    EndingAbility hibernate;
-    // Modern Standby: no sleep state of the classic kind; the computer
-    // sleeps when its display goes off.
-    bool sleepTurnsDisplayOff;
-};
 
 // From the system's power capabilities, asked anew at each call.
 PowerAbilities powerAbilities();

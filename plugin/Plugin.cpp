@@ -24,20 +24,22 @@ NotificationIcon* pluginIcon = NULL;
 
 namespace {
 
-// The controller of the dialog that pluginConfig is showing, while it is.
-ConfigDialog* shownDialog = NULL;
-// The plug-in's modal loops on the stack now (PluginLoop), and of them the
-// countdown's ticks (PluginTick), which hold no reference of the module.
-int loopsRunning = 0;
-int ticksRunning = 0;
-// pluginQuit came while one ran: the objects are freed once the last has
-// returned, since the code on the stack (the dialog's controller, the icon's
-// menu, a tick) uses them.
-bool quitWhileLooping = false;
-
 int pluginInit();
 void pluginConfig();
 void pluginQuit();
+
+// What the icon asks of the frame: the dialog, or the open one to the front.
+class FrameDialogOpener : public DialogOpener {
+public:
+    void openDialog() override {
+        if (activeDialog != NULL) {
+            activeDialog->bringToFront();
+            return;
+        }
+        pluginConfig();
+    }
+};
+FrameDialogOpener dialogOpener;
 
 void deleteObjects() {
     if (pluginEngine != NULL) {
@@ -69,7 +71,7 @@ bool createObjects() {
         return false;
     }
     // Without it the countdown runs as before, only unseen.
-    pluginIcon = new (std::nothrow) NotificationIcon(*pluginSettings, *pluginEngine);
+    pluginIcon = new (std::nothrow) NotificationIcon(*pluginSettings, *pluginEngine, dialogOpener);
     pluginEngine->setWatcher(pluginIcon);
     return true;
 }
@@ -84,9 +86,10 @@ int pluginInit() {
 }
 
 void pluginConfig() {
-    // A second request while the dialog is shown is turned away here.
-    if (shownDialog != NULL || quitWhileLooping || pluginRunState == NULL || pluginSettings == NULL ||
-        pluginEngine == NULL) {
+    // A second request while the dialog is shown is turned away here; so is
+    // one after a quit that is waiting for the plug-in's loops to end.
+    if (dialogOpen || activeDialog != NULL || PluginLoop::quitCame() || pluginRunState == NULL ||
+        pluginSettings == NULL || pluginEngine == NULL) {
         return;
     }
     PluginLoop loop;
@@ -94,89 +97,23 @@ void pluginConfig() {
         return;
     }
     ConfigDialog dialog(*pluginRunState, *pluginSettings, *pluginEngine);
-    shownDialog = &dialog;
     dialog.show();
-    shownDialog = NULL;
 }
 
 void pluginQuit() {
     if (pluginEngine != NULL) {
         pluginEngine->disarm();
     }
-    if (shownDialog != NULL) {
-        shownDialog->abandon();
+    if (activeDialog != NULL) {
+        activeDialog->abandon();
     }
-    if (loopsRunning > 0) {
-        // The player may let go of the module as soon as this returns.
-        HMODULE module = NULL;
-        if (loopsRunning == ticksRunning && !quitWhileLooping) {
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
-                               &module);
-        }
-        quitWhileLooping = true;
+    if (PluginLoop::deferQuit(deleteObjects)) {
         return;
     }
     deleteObjects();
 }
 
-// The last one out after a quit frees the objects.
-void leaveLoop() {
-    --loopsRunning;
-    if (quitWhileLooping && loopsRunning == 0) {
-        deleteObjects();
-        quitWhileLooping = false;
-    }
-}
-
 }  // namespace
-
-PluginLoop::PluginLoop() : module(NULL) {
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pluginDescriptor),
-                           &module)) {
-        ++loopsRunning;
-    } else {
-        module = NULL;
-    }
-}
-
-PluginLoop::~PluginLoop() {
-    if (module == NULL) {
-        return;
-    }
-    bool quit = quitWhileLooping;
-    leaveLoop();
-    // The player may have let go of the module already, and a module cannot
-    // safely release itself from its own code: after a quit, the last loop's
-    // reference stays for the rest of the process, as does this one when
-    // only ticks, which hold none, are on the stack around it. Otherwise an
-    // outer loop's reference keeps the code mapped.
-    if (quit && loopsRunning == ticksRunning) {
-        return;
-    }
-    FreeLibrary(module);
-}
-
-PluginTick::PluginTick() {
-    ++loopsRunning;
-    ++ticksRunning;
-}
-
-PluginTick::~PluginTick() {
-    --ticksRunning;
-    leaveLoop();
-}
-
-bool PluginLoop::quitCame() {
-    return quitWhileLooping;
-}
-
-void openConfigDialog() {
-    if (shownDialog != NULL) {
-        shownDialog->bringToFront();
-        return;
-    }
-    pluginConfig();
-}
 
 PluginDescriptor pluginDescriptor = {
     PluginInterfaceVersion, NIGHTCAP_TITLE, pluginInit, pluginConfig, pluginQuit, NULL, NULL,

@@ -1,11 +1,24 @@
 #pragma once
-// The plug-in's own modal loops (its dialog, its icon's menu) run on the
-// player's thread, and the player runs its window procedure inside them: it
-// may quit the plug-in there, and let go of the module right after. Each
-// such loop runs inside a PluginLoop, which keeps the module mapped while the
-// loop's code is on the stack. A quit that comes meanwhile only ends the
-// loops; the last one out frees the objects, and keeps its reference for the
-// rest of the process, as the player may have let go of the module already.
+// The rule that keeps the player's thread safe from the plug-in's own code:
+// the plug-in's modal loops (its dialog, its icon's menu) and the
+// countdown's ticks run on the player's thread, and the player runs its
+// window procedure inside any message loop there (a box's, a menu's, a
+// message the plug-in sends it). It may quit the plug-in there, and let go of
+// the module right after. So:
+// - each such loop runs inside a PluginLoop, which keeps the module mapped
+//   while the loop's code is on the stack;
+// - each tick runs inside a PluginTick, which takes no reference of its own
+//   (a tick comes often, and a refused FreeLibrary would leak one each time);
+// - a quit that comes while any of them is on the stack only marks the quit
+//   (quitCame) and ends the loops: the objects are freed by the last one out,
+//   which keeps its reference for the rest of the process, as the player may
+//   have let go of the module already. A quit while only ticks run takes that
+//   one reference itself.
+// Code that runs after something that may have run the player's loop asks
+// quitCame before it touches an object again.
+//
+// This unit depends on nothing of the plug-in's above it: the frame tells it
+// how to free the objects.
 
 #include <windows.h>
 
@@ -18,19 +31,19 @@ public:
 
     // False when the system gave no reference: the loop must not run.
     bool held() const { return module != NULL; }
-    // pluginQuit came while a loop ran: nothing of the objects may be
-    // touched from now on.
+    // pluginQuit came while a loop or a tick ran: nothing of the objects may
+    // be touched from now on.
     static bool quitCame();
+
+    // For pluginQuit. True when a loop or a tick is on the stack: the quit is
+    // then deferred, and freeObjects runs when the last of them has left.
+    // False when nothing runs: the caller frees the objects now.
+    static bool deferQuit(void (*freeObjects)());
 
 private:
     HMODULE module;
 };
 
-// A tick of the countdown on the stack. Its messages may run the player's
-// loop as well, where the player may quit the plug-in: like a loop, it leaves
-// the freeing of the objects to its end. It takes no reference of its own on
-// each tick; a quit that comes while only ticks are on the stack takes the
-// one that keeps the module mapped, for the rest of the process.
 class PluginTick {
 public:
     PluginTick();
@@ -38,8 +51,3 @@ public:
     PluginTick(const PluginTick&) = delete;
     PluginTick& operator=(const PluginTick&) = delete;
 };
-
-// What a click on the notification-area icon does: the dialog, as the
-// player's Configure opens it, or, when it is open already, brought to the
-// front.
-void openConfigDialog();

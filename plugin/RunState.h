@@ -1,6 +1,9 @@
 #pragma once
 
-// Whether a countdown is armed; shared by the dialog and the engine.
+// Whether a countdown is armed; shared by the dialog and the engine. The
+// engine's armed timer is the truth: the engine alone writes this flag, in
+// the same step as it arms or kills the timer (CountdownEngine::start, stop,
+// finish), and the dialog reads it.
 class RunState {
 public:
     RunState() : running(false) {}

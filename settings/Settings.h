@@ -1,37 +1,15 @@
 #pragma once
-// The five values that describe a countdown, and the 20-byte file that keeps
-// them beside the module, or, while the module's folder refuses it, in the
-// user's own application-data folder. While a countdown runs, the two counts
-// in memory are the remaining counts; the file keeps the user's values.
+// The five values that describe a countdown, kept in a file beside the
+// module, or, while the module's folder refuses it, in the user's own
+// application-data folder (SettingsLocation.h). While a countdown runs, the
+// two counts in memory are the remaining counts; the file keeps the user's
+// values.
 
 #include <windows.h>
 #include <stddef.h>
 
-// The three choices, held as plain 32-bit integers in memory and in the file.
-// Values outside these lists are kept as they stand; each user says how it
-// treats them.
-namespace CountMode {
-const int Songs = 1;
-const int Minutes = 2;
-}  // namespace CountMode
-
-namespace StopMethod {
-const int WaitForSongEnd = 1;
-const int ShadeOut = 2;
-const int StopNow = 3;
-}  // namespace StopMethod
-
-namespace FinalAction {
-const int StopPlaying = 1;
-const int QuitPlayer = 2;
-const int HaltComputer = 3;
-const int Sleep = 4;
-const int Hibernate = 5;
-}  // namespace FinalAction
-
-const int SettingsFileSize = 20;
-const int ModulePathChars = 260;             // terminator included
-extern const char SettingsFileName[];        // "gen_nightcap.dat"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsRecord.h"
 
 class Settings {
 public:
@@ -50,6 +28,8 @@ public:
     int setStopMethod(int value);
     int getFinalAction() const { return finalAction; }
     int setFinalAction(int value);
+
+    SettingsValues values() const;
 
     // Saves the five values as the listener's own choice. True only when all
     // 20 bytes reached a file, which then replaced the previous one; on
@@ -84,8 +64,7 @@ public:
     static bool filePath(HINSTANCE moduleInstance, char* path, size_t pathChars);
 
 private:
-    void toRecord(unsigned char* record) const;
-    void fromRecord(const unsigned char* record);
+    void setValues(const SettingsValues& values);
 
     int songs;
     int minutes;
@@ -97,7 +76,7 @@ private:
     // the module calls nothing more than it always did.
     bool perUserFileMayExist;
     bool unreadRecord;
-    // The values in memory when the record was found held, in the file's
-    // layout: what differs from them since is the listener's doing.
-    unsigned char unchosenRecord[SettingsFileSize];
+    // The values in memory when the record was found held: what differs
+    // from them since is the listener's doing.
+    SettingsValues unchosen;
 };

@@ -76,15 +76,15 @@ bool HostFixture::takeQuitMessage() {
     return found;
 }
 
-SettingsValues HostFixture::moduleSettings() const {
+LiveSettings HostFixture::moduleSettings() const {
     int values[5] = {0, 0, 0, 0, 0};
     ProbeFunction read = probe(host->module(), "nightcapReadSettings");
     EXPECT_NE(read, nullptr) << "this module has no settings probe";
     EXPECT_TRUE(read != nullptr && read(values) == 1) << "the module has no Settings";
-    return SettingsValues{values[0], values[1], values[2], values[3], values[4]};
+    return LiveSettings{values[0], values[1], values[2], values[3], values[4]};
 }
 
-void HostFixture::setModuleSettings(const SettingsValues& values) const {
+void HostFixture::setModuleSettings(const LiveSettings& values) const {
     int fields[5] = {values.songs, values.minutes, values.countMode, values.stopMethod, values.finalAction};
     ProbeFunction write = probe(host->module(), "nightcapWriteSettings");
     EXPECT_NE(write, nullptr) << "this module has no settings probe";

@@ -18,14 +18,14 @@
 #include "host/PluginHost.h"
 
 // The five live values of the module's Settings, in its field order.
-struct SettingsValues {
+struct LiveSettings {
     int songs;
     int minutes;
     int countMode;
     int stopMethod;
     int finalAction;
 
-    bool operator==(const SettingsValues& other) const {
+    bool operator==(const LiveSettings& other) const {
         return songs == other.songs && minutes == other.minutes && countMode == other.countMode &&
                stopMethod == other.stopMethod && finalAction == other.finalAction;
     }
@@ -64,8 +64,8 @@ protected:
     // The module's live Settings, through the probe of the tests' builds:
     // also choices outside the lists, which the dialog never stores. A module
     // without the probe, or without Settings, fails the test.
-    SettingsValues moduleSettings() const;
-    void setModuleSettings(const SettingsValues& values) const;
+    LiveSettings moduleSettings() const;
+    void setModuleSettings(const LiveSettings& values) const;
 
     std::string folder;
     std::string appData;

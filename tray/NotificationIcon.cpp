@@ -6,6 +6,7 @@
 #include "plugin/PluginDescriptor.h"
 #include "plugin/PluginLoop.h"
 #include "settings/Settings.h"
+#include "tray/IconTexts.h"
 #include "tray/resource.h"
 
 NotificationIcon* NotificationIcon::current = NULL;
@@ -17,8 +18,6 @@ const char StopItemText[] = "Stop the countdown";
 const char ExtendMinutesText[] = "10 more minutes";
 const char ExtendSongsText[] = "One more song";
 const char OpenItemText[] = "Open Nightcap...";
-const char StopHint[] = " To stop it, right-click the moon and choose \"Stop the countdown\".";
-
 // The form that Windows 2000 and XP accept, balloons included; later
 // systems take it as well.
 #ifdef NOTIFYICONDATAA_V2_SIZE
@@ -27,69 +26,12 @@ const DWORD NotifyDataSize = NOTIFYICONDATAA_V2_SIZE;
 const DWORD NotifyDataSize = offsetof(NOTIFYICONDATAA, guidItem);
 #endif
 
-// Each ending in the tooltip's words, and in the warning's (none: no
-// warning, as the listener keeps the computer and the player).
-struct Ending {
-    int action;
-    const char* tip;
-    const char* warning;
-};
-const Ending Endings[] = {
-    {FinalAction::StopPlaying, "stop playing", NULL},
-    {FinalAction::QuitPlayer, "quit Winamp", "quit Winamp"},
-    {FinalAction::HaltComputer, "power off", "power off the computer"},
-    {FinalAction::Sleep, "sleep", "put the computer to sleep"},
-    {FinalAction::Hibernate, "hibernate", "hibernate the computer"},
-};
-const Ending OtherEnding = {0, "stop counting", NULL};
-
-const Ending& endingFor(int action) {
-    for (const Ending& ending : Endings) {
-        if (ending.action == action) {
-            return ending;
-        }
-    }
-    return OtherEnding;
-}
-
-// What the balloon says, if anything is to be said now.
-enum Warning { NoWarning, OneMinuteLeft, LastSong };
-
-Warning warningFor(const Settings& settings) {
-    if (endingFor(settings.getFinalAction()).warning == NULL) {
-        return NoWarning;
-    }
-    if (settings.getCountMode() == CountMode::Songs) {
-        return settings.getSongs() == 1 ? LastSong : NoWarning;
-    }
-    if (settings.getCountMode() == CountMode::Minutes) {
-        int minutes = settings.getMinutes();
-        if (minutes == 1) {
-            return OneMinuteLeft;
-        }
-        // No minutes left, and the end waits for the song that plays.
-        if (minutes <= 0 && settings.getStopMethod() == StopMethod::WaitForSongEnd) {
-            return LastSong;
-        }
-    }
-    return NoWarning;
-}
-
-// text, cut to fit size bytes with its terminator.
-void copyText(char* to, size_t size, const char* text) {
-    size_t length = strlen(text);
-    if (length >= size) {
-        length = size - 1;
-    }
-    memcpy(to, text, length);
-    to[length] = '\0';
-}
-
 }  // namespace
 
-NotificationIcon::NotificationIcon(Settings& settings, CountdownEngine& engine)
+NotificationIcon::NotificationIcon(Settings& settings, CountdownEngine& engine, DialogOpener& opener)
     : settings(settings),
       engine(engine),
+      opener(opener),
       window(NULL),
       image(NULL),
       taskbarCreated(0),
@@ -113,20 +55,6 @@ NotificationIcon::~NotificationIcon() {
     if (current == this) {
         current = NULL;
     }
-}
-
-void NotificationIcon::describe(char* text) const {
-    const Ending& ending = endingFor(settings.getFinalAction());
-    bool minutes = settings.getCountMode() == CountMode::Minutes;
-    int count = minutes ? settings.getMinutes() : settings.getSongs();
-    // The minutes are spent and the end waits for the song: "0 minutes left"
-    // would say the end is now.
-    if (minutes && count <= 0 && settings.getStopMethod() == StopMethod::WaitForSongEnd) {
-        wsprintfA(text, "Nightcap: until this song ends, then %s", ending.tip);
-        return;
-    }
-    const char* unit = minutes ? (count == 1 ? "minute" : "minutes") : (count == 1 ? "song" : "songs");
-    wsprintfA(text, "Nightcap: %d %s left, then %s", count, unit, ending.tip);
 }
 
 void NotificationIcon::countdownArmed() {
@@ -217,7 +145,7 @@ void NotificationIcon::fill(NOTIFYICONDATAA& data, UINT flags) const {
 }
 
 bool NotificationIcon::addIcon() {
-    describe(shownTip);
+    describeCountdown(settings.values(), shownTip);
     NOTIFYICONDATAA data;
     fill(data, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     // Refused while the shell is not there yet; "TaskbarCreated" tries again.
@@ -243,8 +171,8 @@ void NotificationIcon::removeIcon() {
 
 // Only when the words change: most ticks change no count.
 void NotificationIcon::updateTip() {
-    char tip[TipChars];
-    describe(tip);
+    char tip[IconTipChars];
+    describeCountdown(settings.values(), tip);
     if (!added || strcmp(tip, shownTip) == 0) {
         return;
     }
@@ -255,7 +183,7 @@ void NotificationIcon::updateTip() {
 }
 
 void NotificationIcon::warnIfDue() {
-    Warning warning = warningFor(settings);
+    IconWarning warning = warningFor(settings.values());
     if (warning == NoWarning) {
         // More was given after the warning: warn again when it runs out.
         warned = false;
@@ -265,18 +193,10 @@ void NotificationIcon::warnIfDue() {
         return;
     }
     warned = true;
-    const char* what = endingFor(settings.getFinalAction()).warning;
     NOTIFYICONDATAA data;
     fill(data, NIF_INFO);
-    char text[sizeof data.szInfo];
-    if (warning == OneMinuteLeft) {
-        copyText(data.szInfoTitle, sizeof data.szInfoTitle, "Nightcap: one minute left");
-        wsprintfA(text, "Then Nightcap will %s.%s", what, StopHint);
-    } else {
-        copyText(data.szInfoTitle, sizeof data.szInfoTitle, "Nightcap: the last song");
-        wsprintfA(text, "When this song ends, Nightcap will %s.%s", what, StopHint);
-    }
-    copyText(data.szInfo, sizeof data.szInfo, text);
+    describeWarning(warning, settings.getFinalAction(), data.szInfoTitle, sizeof data.szInfoTitle, data.szInfo,
+                    sizeof data.szInfo);
     data.dwInfoFlags = NIIF_INFO;
     data.uTimeout = 15000;
     Shell_NotifyIconA(NIM_MODIFY, &data);
@@ -318,7 +238,7 @@ LRESULT NotificationIcon::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == IconOpenDialogMessage) {
         // Nothing of this object is touched afterwards: the player may quit
         // the plug-in from inside the dialog, which frees it.
-        openConfigDialog();
+        opener.openDialog();
         return 0;
     }
     if (message == taskbarCreated && taskbarCreated != 0) {
@@ -385,7 +305,7 @@ void NotificationIcon::act(IconMenuAction action) {
         engine.cancel();
         break;
     case IconMenuExtend:
-        engine.extend(settings.getCountMode() == CountMode::Minutes ? ExtendMinutes : ExtendSongs);
+        engine.extend();
         break;
     case IconMenuOpen:
         PostMessageA(window, IconOpenDialogMessage, 0, 0);

@@ -12,8 +12,18 @@
 #include <shellapi.h>
 
 #include "engine/CountdownEngine.h"
+#include "tray/IconTexts.h"
 
 class Settings;
+
+// What the icon asks of the plug-in's frame, which implements it: the
+// dialog, as the player's Configure opens it, or, when it is open already,
+// brought to the front. The frame may quit inside it, which frees the icon.
+class DialogOpener {
+public:
+    virtual ~DialogOpener() {}
+    virtual void openDialog() = 0;
+};
 
 // The icon's menu, chosen from TrackPopupMenu's answer.
 enum IconMenuAction {
@@ -23,8 +33,6 @@ enum IconMenuAction {
     IconMenuOpen = 3,
 };
 
-const int ExtendMinutes = 10;
-const int ExtendSongs = 1;
 // The shell's callback to the icon's window; the window's own message for
 // an activation it acts on once the shell's call has returned.
 const UINT IconCallbackMessage = WM_APP + 1;
@@ -33,7 +41,7 @@ const UINT IconId = 1;
 
 class NotificationIcon : public CountdownWatcher {
 public:
-    NotificationIcon(Settings& settings, CountdownEngine& engine);
+    NotificationIcon(Settings& settings, CountdownEngine& engine, DialogOpener& opener);
     // Removes the icon, destroys its window and unregisters the window class.
     ~NotificationIcon() override;
     NotificationIcon(const NotificationIcon&) = delete;
@@ -42,11 +50,6 @@ public:
     void countdownArmed() override;
     void countsChanged() override;
     void countdownDisarmed() override;
-
-    // The tooltip for the settings as they stand ("Nightcap: 25 minutes
-    // left, then power off"), into text of TipChars.
-    static const int TipChars = 128;
-    void describe(char* text) const;
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,6 +66,7 @@ private:
 
     Settings& settings;
     CountdownEngine& engine;
+    DialogOpener& opener;
     HWND window;
     HICON image;
     UINT taskbarCreated;      // the shell's "TaskbarCreated" message, once the window exists
@@ -73,7 +77,7 @@ private:
     bool warned;              // the balloon of this last stretch was shown
     bool menuOpen;
     bool destroyAfterMenu;    // the countdown ended while the menu was open
-    char shownTip[TipChars];
+    char shownTip[IconTipChars];
 
     static NotificationIcon* current;
 };

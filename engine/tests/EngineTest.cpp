@@ -459,7 +459,7 @@ TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
     EXPECT_EQ(moduleSettings().songs, 0);
     play(1);
     EXPECT_FALSE(armed());
-    SettingsValues after = moduleSettings();
+    LiveSettings after = moduleSettings();
     EXPECT_EQ(after.songs, 3);
     EXPECT_EQ(after.minutes, 7);
     EXPECT_EQ(readSettingsBytes(), saved);

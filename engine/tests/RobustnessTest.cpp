@@ -98,7 +98,7 @@ bool countKeptOrLoweredByOne(int before, int after) {
     return after == before || (before > 0 && after == before - 1);
 }
 
-SettingsValues valuesFromFile(const std::vector<unsigned char>& bytes) {
+LiveSettings valuesFromFile(const std::vector<unsigned char>& bytes) {
     int fields[5] = {0, 0, 0, 0, 0};
     for (size_t i = 0; i < 5 && bytes.size() >= 20; ++i) {
         unsigned bits = 0;
@@ -108,7 +108,7 @@ SettingsValues valuesFromFile(const std::vector<unsigned char>& bytes) {
         fields[i] = static_cast<int>(bits);
     }
     // The file keeps the choices first, the counts last.
-    return SettingsValues{fields[3], fields[4], fields[0], fields[1], fields[2]};
+    return LiveSettings{fields[3], fields[4], fields[0], fields[1], fields[2]};
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ protected:
         int countMode =
             choose.chance(90) ? (choose.chance(60) ? CountMode::Minutes : CountMode::Songs) : choose.anyInt();
         int stopMethod = choose.chance(40) ? StopMethod::ShadeOut : choose.smallOrAny(1, 3);  // fades, with any volume
-        SettingsValues file = {choose.smallOrAny(-2, 4), choose.smallOrAny(-1, 1), countMode, stopMethod,
+        LiveSettings file = {choose.smallOrAny(-2, 4), choose.smallOrAny(-1, 1), countMode, stopMethod,
                                choose.smallOrAny(1, 5)};
         if (choose.chance(25)) {
             // Straight to the shade-out, whatever volume the player answers.
@@ -158,8 +158,8 @@ protected:
             ++refused;
             return 0;
         }
-        SettingsValues saved = valuesFromFile(readSettingsBytes());
-        SettingsValues engineGets = moduleSettings();
+        LiveSettings saved = valuesFromFile(readSettingsBytes());
+        LiveSettings engineGets = moduleSettings();
         engineGets.countMode = choose.chance(85) ? engineGets.countMode : choose.anyInt();
         engineGets.stopMethod = choose.chance(80) ? engineGets.stopMethod : choose.anyInt();
         engineGets.finalAction = choose.chance(60) ? engineGets.finalAction : choose.anyInt();
@@ -167,11 +167,11 @@ protected:
 
         int ticks = 0;
         while (ticks < TicksPerRound && host->liveTimers() == 1) {
-            SettingsValues before = moduleSettings();
+            LiveSettings before = moduleSettings();
             host->trace.clear();
             host->tick();
             ++ticks;
-            SettingsValues after = moduleSettings();
+            LiveSettings after = moduleSettings();
             int sends = static_cast<int>(host->trace.ofKind(TraceEvent::Send).size());
             long long pausesMs = 0;
             for (const TraceEvent& pause : host->trace.ofKind(TraceEvent::Sleep)) {

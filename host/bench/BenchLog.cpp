@@ -3,7 +3,7 @@
 #include <shellapi.h>
 #include <stdio.h>
 
-#include "engine/CountdownEngine.h"
+#include "dialog/ConfigDialog.h"
 #include "plugin/PlayerMessages.h"
 #include "tray/NotificationIcon.h"
 
