@@ -1,0 +1,88 @@
+// What the moon says, row by row: its tooltip for each countdown, and
+// whether and how it warns.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tray/IconTexts.h"
+
+namespace {
+
+using namespace CountMode;
+using namespace StopMethod;
+using namespace FinalAction;
+
+std::string tipFor(const SettingsValues& countdown) {
+    char text[IconTipChars];
+    describeCountdown(countdown, text);
+    return text;
+}
+
+TEST(IconTextsTest, TheTooltipSaysWhatIsLeftAndWhatComesThen) {
+    const struct {
+        SettingsValues countdown;   // count mode, stop method, final action, songs, minutes
+        const char* tip;
+    } rows[] = {
+        {{Minutes, StopNow, HaltComputer, 3, 25}, "Nightcap: 25 minutes left, then power off"},
+        {{Minutes, ShadeOut, StopPlaying, 3, 1}, "Nightcap: 1 minute left, then stop playing"},
+        {{Minutes, StopNow, QuitPlayer, 3, 0}, "Nightcap: 0 minutes left, then quit Winamp"},
+        {{Minutes, WaitForSongEnd, Sleep, 3, 0}, "Nightcap: until this song ends, then sleep"},
+        {{Minutes, WaitForSongEnd, Hibernate, 3, -4}, "Nightcap: until this song ends, then hibernate"},
+        {{Songs, WaitForSongEnd, Sleep, 2, 0}, "Nightcap: 2 songs left, then sleep"},
+        {{Songs, StopNow, Hibernate, 1, 0}, "Nightcap: 1 song left, then hibernate"},
+        {{Songs, StopNow, 9, 2147483647, 0}, "Nightcap: 2147483647 songs left, then stop counting"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(tipFor(row.countdown), row.tip);
+    }
+}
+
+// A warning before every ending that takes the player or the computer away,
+// and none before one that leaves both on.
+TEST(IconTextsTest, AWarningBeforeEachEndingThatTakesSomethingAway) {
+    const struct {
+        SettingsValues countdown;
+        IconWarning warning;
+        const char* title;
+        const char* words;          // part of the text
+    } rows[] = {
+        {{Minutes, StopNow, HaltComputer, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
+         "Then Nightcap will power off the computer."},
+        {{Minutes, ShadeOut, Sleep, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
+         "Then Nightcap will put the computer to sleep."},
+        {{Minutes, StopNow, Hibernate, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
+         "Then Nightcap will hibernate the computer."},
+        {{Minutes, StopNow, QuitPlayer, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
+         "Then Nightcap will quit Winamp."},
+        {{Minutes, WaitForSongEnd, Sleep, 3, 0}, LastSong, "Nightcap: the last song",
+         "When this song ends, Nightcap will put the computer to sleep."},
+        {{Songs, WaitForSongEnd, Sleep, 1, 5}, LastSong, "Nightcap: the last song",
+         "When this song ends, Nightcap will put the computer to sleep."},
+        {{Minutes, StopNow, StopPlaying, 3, 1}, NoWarning, "", ""},
+        {{Minutes, StopNow, HaltComputer, 3, 2}, NoWarning, "", ""},
+        {{Minutes, StopNow, HaltComputer, 3, 0}, NoWarning, "", ""},
+        {{Songs, WaitForSongEnd, HaltComputer, 2, 1}, NoWarning, "", ""},
+        {{Songs, WaitForSongEnd, 0, 1, 1}, NoWarning, "", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(tipFor(row.countdown));
+        EXPECT_EQ(warningFor(row.countdown), row.warning);
+        char title[64];
+        char text[256];
+        describeWarning(warningFor(row.countdown), row.countdown.finalAction, title, sizeof title, text, sizeof text);
+        EXPECT_STREQ(title, row.title);
+        EXPECT_NE(std::string(text).find(row.words), std::string::npos) << text;
+        if (row.warning != NoWarning) {
+            EXPECT_NE(std::string(text).find("Stop the countdown"), std::string::npos) << text;
+        }
+    }
+}
+
+TEST(IconTextsTest, TextsAreCutToTheirPlace) {
+    char small[8];
+    copyText(small, sizeof small, "Nightcap: one minute left");
+    EXPECT_STREQ(small, "Nightca");
+}
+
+}  // namespace
