@@ -89,8 +89,10 @@ TEST_F(IconTest, FollowsAMinutesCountdownToItsEnd) {
     EXPECT_EQ(host->shellIcons.front().version, static_cast<UINT>(NOTIFYICON_VERSION));
 
     host->trace.clear();
+    int wordsFormatted = host->callsOf("wsprintfA");
     host->ticks(TicksPerMinute - 1);
     EXPECT_EQ(iconCalls(), 0) << "no shell call on a tick whose count did not change";
+    EXPECT_EQ(host->callsOf("wsprintfA"), wordsFormatted) << "nor is the icon told of counts that did not change";
     host->tick();
     EXPECT_EQ(tip(), "Nightcap: 1 minute left, then power off");
     ASSERT_EQ(balloons(), 1) << "the warning comes as one minute is left";
@@ -173,11 +175,16 @@ TEST_F(IconTest, MenuExtendsStopsAndOpens) {
     EXPECT_EQ(moduleSettings().minutes, 11);
     EXPECT_EQ(tip(), "Nightcap: 11 minutes left, then power off");
     EXPECT_EQ(readSettingsBytes(), saved) << "the saved choices are untouched";
+    // The end moved: the warning comes again a minute before the new one.
+    host->trace.clear();
+    host->ticks(10 * TicksPerMinute);
+    EXPECT_EQ(moduleSettings().minutes, 1);
+    EXPECT_EQ(balloons(), 1);
 
     // A click opens the dialog; a second request brings it to the front.
     int dialogsSeen = 0;
     inDialog({[&](DialogDriver& d) {
-                  EXPECT_EQ(d.text(IDC_MINUTES), "11");
+                  EXPECT_EQ(d.text(IDC_MINUTES), "1");
                   host->iconEvent(NIN_SELECT);
               },
               [&](DialogDriver& d) {
