@@ -81,13 +81,15 @@ void selectButton(HWND hwnd, int id) {
     SendMessageA(GetDlgItem(hwnd, id), BM_SETCHECK, BST_CHECKED, 0);
 }
 
-// False when the system refused to show the count.
+// False when the system refused to show the count. (Only the fault probe
+// refuses it on the module's own field; Windows does not.)
 bool setCountText(HWND hwnd, int id, int value) {
     char text[CountTextChars];
     formatCount(value, text);
     return SetDlgItemTextA(hwnd, id, text) != FALSE;
 }
 
+// (Only the fault probe refuses the text of the module's own field.)
 // False, and count untouched, when the system refused to give the text back
 // (an empty field gives 0 characters too, but no error).
 bool readCountText(HWND hwnd, int id, int& count) {
@@ -389,6 +391,7 @@ void ConfigDialog::onClose(HWND hwnd, WPARAM command) {
     endDialog(hwnd, static_cast<INT_PTR>(command));
 }
 
+// (Only the fault probe refuses EndDialog on the module's own dialog.)
 // Should the system refuse to end the dialog, it stays on screen: it then
 // stays attached and open, as usable as before, so that closing it again
 // works and a later pluginConfig is not turned away for ever.
@@ -415,6 +418,7 @@ void ConfigDialog::bringToFront() {
     }
 }
 
+// (Only the fault probe refuses EndDialog on the module's own dialog.)
 // Not through endDialog: the dialog must go even when the system refuses to
 // end it, since nobody is left to close it.
 void ConfigDialog::endAbandoned() {

@@ -15,6 +15,8 @@ namespace {
 // engine, while the module is still mapped. Only a timer whose kill failed
 // stays here once its countdown is over, so a few places are plenty; were
 // they all taken, the oldest is forgotten (its ticks then do nothing).
+// (Windows does not refuse to kill a live timer of the thread; the fault
+// probe does. A tick queued before the kill is real on every system.)
 const int RememberedTimers = 8;
 UINT_PTR ownTimers[RememberedTimers];
 int nextForgotten = 0;

@@ -120,6 +120,7 @@ void NotificationIcon::destroyWindow() {
     removeIcon();
     destroyAfterMenu = false;
     if (window != NULL) {
+        // (Only the fault probe refuses to destroy the module's own window.)
         if (!DestroyWindow(window)) {
             // The window lives on, and the player may unload the module: its
             // messages go to the system's procedure, not to code unmapped.
