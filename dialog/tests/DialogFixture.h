@@ -78,6 +78,18 @@ protected:
         driver->run([this] { host->config(); });
     }
 
+    // Loads and initialises the plug-in with the player playing or stopped;
+    // the trace then holds only what follows.
+    void startWithPlayer(bool playing) {
+        startPlugin();
+        if (playing) {
+            player.play();
+        } else {
+            player.stop();
+        }
+        host->trace.clear();
+    }
+
     // A fresh host, and a driver that ticks it, for the next start.
     void restartHost() {
         host.reset(new PluginHost());
@@ -101,6 +113,15 @@ protected:
     int linesLike(const std::string& line) const {
         std::vector<std::string> lines = host->trace.lines();
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+    }
+
+    // Saves the five values, starts the plug-in with the player playing, and
+    // starts the countdown from the dialog.
+    void startPlaying(int countMode, int stopMethod, int finalAction, int songs, int minutes) {
+        writeSettings(countMode, stopMethod, finalAction, songs, minutes);
+        player.play();
+        startPlugin();
+        startFromDialog();
     }
 
     // Starts a countdown through the dialog with the settings already saved.

@@ -50,32 +50,35 @@ TEST_F(DialogTest, IdleScreenFollowsTheCountMode) {
     EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(DialogTest, StoredMinutesModeOpensWithTheMinutesGroup) {
-    writeSettings(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::StopPlaying, INT32_MIN, 25);
-    startPlugin();
-    driver->then([](DialogDriver& d) {
-        EXPECT_EQ(enabledStates(d), IdleMinutes);
-        EXPECT_EQ(checkedButtons(d), "minutes fade stop-playing");
-        EXPECT_EQ(d.text(IDC_SONGS), "-2147483648");
-        EXPECT_EQ(d.text(IDC_MINUTES), "25");
-        d.escape();
-    });
-    open();
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 2, 1, INT32_MIN, 25));
-}
-
-TEST_F(DialogTest, UnknownStoredChoicesFallBackToTheDefaults) {
-    writeSettings(0, 9, 7, -5, 2147483647);
-    startPlugin();
-    driver->then([](DialogDriver& d) {
-        EXPECT_EQ(enabledStates(d), IdleSongs);
-        EXPECT_EQ(checkedButtons(d), "songs wait halt");
-        EXPECT_EQ(d.text(IDC_SONGS), "-5");
-        EXPECT_EQ(d.text(IDC_MINUTES), "2147483647");
-        d.escape();
-    });
-    open();
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 3, -5, 2147483647));
+// A stored record opens as it stands; choices outside the lists fall back
+// to the defaults, which a close then saves.
+TEST_F(DialogTest, StoredChoicesOpenAsTheyStandOrFallBackToTheDefaults) {
+    const struct {
+        std::vector<int> stored;    // count mode, stop method, final action, songs, minutes
+        const char* states;
+        const char* checked;
+        const char* songs;
+        std::vector<unsigned char> saved;
+    } rows[] = {
+        {{2, 2, 1, INT32_MIN, 25}, IdleMinutes, "minutes fade stop-playing", "-2147483648",
+         settingsBytes(2, 2, 1, INT32_MIN, 25)},
+        {{0, 9, 7, -5, 25}, IdleSongs, "songs wait halt", "-5", settingsBytes(1, 1, 3, -5, 25)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.checked);
+        restartHost();
+        writeSettings(row.stored[0], row.stored[1], row.stored[2], row.stored[3], row.stored[4]);
+        startPlugin();
+        driver->then([&](DialogDriver& d) {
+            EXPECT_EQ(enabledStates(d), row.states);
+            EXPECT_EQ(checkedButtons(d), row.checked);
+            EXPECT_EQ(d.text(IDC_SONGS), row.songs);
+            EXPECT_EQ(d.text(IDC_MINUTES), "25");
+            d.escape();
+        });
+        open();
+        EXPECT_EQ(readSettingsBytes(), row.saved);
+    }
 }
 
 TEST_F(DialogTest, EachRadioSetIsExclusiveOnItsOwn) {

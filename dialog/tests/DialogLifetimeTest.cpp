@@ -202,10 +202,7 @@ TEST_F(DialogTest, SystemMenuAboutEntry) {
 
 // A quit message ends the modal loop without the dialog's own closing paths.
 TEST_F(DialogTest, QuitMessageWhileOpenLeavesNoDialogMarkedOpenNorAttached) {
-    writeSettings(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
-    player.play();
-    startPlugin();
-    startFromDialog();
+    startPlaying(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
     std::vector<unsigned char> saved = readSettingsBytes();
     driver->then([](DialogDriver&) { PostQuitMessage(0); });
     open();
@@ -226,10 +223,7 @@ TEST_F(DialogTest, QuitMessageWhileOpenLeavesNoDialogMarkedOpenNorAttached) {
 }
 
 TEST_F(DialogTest, QuitPlayerFinishWhileOpenLetsTheDialogOpenAgain) {
-    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::QuitPlayer, 3, 1);
-    player.play();
-    startPlugin();
-    startFromDialog();
+    startPlaying(CountMode::Minutes, StopMethod::StopNow, FinalAction::QuitPlayer, 3, 1);
     driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
     driver->then([](DialogDriver& d) { d.tick(); });  // finish: quit the player
     open();

@@ -25,13 +25,7 @@ TEST_F(DialogTest, ZeroCountsAreRefusedWithTheirMistakeBox) {
     for (const Refusal& refusal : refusals) {
         SCOPED_TRACE(std::string("songs '") + refusal.songs + "' minutes '" + refusal.minutes + "'");
         writeSettings(refusal.countMode, refusal.stopMethod, FinalAction::HaltComputer, 1, 1);
-        startPlugin();
-        if (refusal.playing) {
-            player.play();
-        } else {
-            player.stop();
-        }
-        host->trace.clear();
+        startWithPlayer(refusal.playing);
         HWND shown = NULL;
         driver->then([&](DialogDriver& d) {
             shown = d.dialog();
@@ -102,13 +96,7 @@ TEST_F(DialogTest, AcceptedStartsNeedNoBox) {
     for (const Start& start : starts) {
         SCOPED_TRACE(std::string("songs '") + start.songs + "' minutes '" + start.minutes + "'");
         writeSettings(start.countMode, start.stopMethod, FinalAction::StopPlaying, 9, 9);
-        startPlugin();
-        if (start.playing) {
-            player.play();
-        } else {
-            player.stop();
-        }
-        host->trace.clear();
+        startWithPlayer(start.playing);
         driver->then([&](DialogDriver& d) {
             d.click(IDC_COUNT_SONGS);
             d.paste(IDC_SONGS, start.songs);
@@ -204,10 +192,7 @@ TEST_F(DialogTest, ClosingAnIdleDialogSavesWhatItHoldsZerosIncluded) {
 }
 
 TEST_F(DialogTest, ClosingARunningDialogSavesNothingAndTheCountdownGoesOn) {
-    writeSettings(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
-    player.play();
-    startPlugin();
-    startFromDialog();
+    startPlaying(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 3, 5);
     std::vector<unsigned char> saved = readSettingsBytes();
     host->ticks(TicksPerMinute);
     driver->then([](DialogDriver& d) {
@@ -227,10 +212,7 @@ TEST_F(DialogTest, ClosingARunningDialogSavesNothingAndTheCountdownGoesOn) {
 }
 
 TEST_F(DialogTest, StopThenCloseSavesTheRemainingCounts) {
-    writeSettings(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 5);
-    player.play();
-    startPlugin();
-    startFromDialog();
+    startPlaying(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 5);
     host->ticks(2 * TicksPerMinute);
     driver->then([](DialogDriver& d) {
         EXPECT_EQ(d.text(IDC_MINUTES), "3");
@@ -249,10 +231,7 @@ TEST_F(DialogTest, StopThenCloseSavesTheRemainingCounts) {
 }
 
 TEST_F(DialogTest, OpenDialogFollowsTheEngineTicks) {
-    writeSettings(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 3);
-    player.play();
-    startPlugin();
-    startFromDialog();
+    startPlaying(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 3);
     driver->then([](DialogDriver& d) { d.tick(TicksPerMinute); });
     driver->then([](DialogDriver& d) {
         EXPECT_EQ(d.text(IDC_MINUTES), "2");

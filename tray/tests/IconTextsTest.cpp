@@ -44,26 +44,19 @@ TEST(IconTextsTest, AWarningBeforeEachEndingThatTakesSomethingAway) {
     const struct {
         SettingsValues countdown;
         IconWarning warning;
-        const char* title;
-        const char* words;          // part of the text
+        const char* what;           // the ending, in the warning's words
     } rows[] = {
-        {{Minutes, StopNow, HaltComputer, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
-         "Then Nightcap will power off the computer."},
-        {{Minutes, ShadeOut, Sleep, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
-         "Then Nightcap will put the computer to sleep."},
-        {{Minutes, StopNow, Hibernate, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
-         "Then Nightcap will hibernate the computer."},
-        {{Minutes, StopNow, QuitPlayer, 3, 1}, OneMinuteLeft, "Nightcap: one minute left",
-         "Then Nightcap will quit Winamp."},
-        {{Minutes, WaitForSongEnd, Sleep, 3, 0}, LastSong, "Nightcap: the last song",
-         "When this song ends, Nightcap will put the computer to sleep."},
-        {{Songs, WaitForSongEnd, Sleep, 1, 5}, LastSong, "Nightcap: the last song",
-         "When this song ends, Nightcap will put the computer to sleep."},
-        {{Minutes, StopNow, StopPlaying, 3, 1}, NoWarning, "", ""},
-        {{Minutes, StopNow, HaltComputer, 3, 2}, NoWarning, "", ""},
-        {{Minutes, StopNow, HaltComputer, 3, 0}, NoWarning, "", ""},
-        {{Songs, WaitForSongEnd, HaltComputer, 2, 1}, NoWarning, "", ""},
-        {{Songs, WaitForSongEnd, 0, 1, 1}, NoWarning, "", ""},
+        {{Minutes, StopNow, HaltComputer, 3, 1}, OneMinuteLeft, "power off the computer."},
+        {{Minutes, ShadeOut, Sleep, 3, 1}, OneMinuteLeft, "put the computer to sleep."},
+        {{Minutes, StopNow, Hibernate, 3, 1}, OneMinuteLeft, "hibernate the computer."},
+        {{Minutes, StopNow, QuitPlayer, 3, 1}, OneMinuteLeft, "quit Winamp."},
+        {{Minutes, WaitForSongEnd, Sleep, 3, 0}, LastSong, "put the computer to sleep."},
+        {{Songs, WaitForSongEnd, Sleep, 1, 5}, LastSong, "put the computer to sleep."},
+        {{Minutes, StopNow, StopPlaying, 3, 1}, NoWarning, ""},
+        {{Minutes, StopNow, HaltComputer, 3, 2}, NoWarning, ""},
+        {{Minutes, StopNow, HaltComputer, 3, 0}, NoWarning, ""},
+        {{Songs, WaitForSongEnd, HaltComputer, 2, 1}, NoWarning, ""},
+        {{Songs, WaitForSongEnd, 0, 1, 1}, NoWarning, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(tipFor(row.countdown));
@@ -71,11 +64,20 @@ TEST(IconTextsTest, AWarningBeforeEachEndingThatTakesSomethingAway) {
         char title[64];
         char text[256];
         describeWarning(warningFor(row.countdown), row.countdown.finalAction, title, sizeof title, text, sizeof text);
-        EXPECT_STREQ(title, row.title);
-        EXPECT_NE(std::string(text).find(row.words), std::string::npos) << text;
-        if (row.warning != NoWarning) {
-            EXPECT_NE(std::string(text).find("Stop the countdown"), std::string::npos) << text;
+        std::string expected;
+        if (row.warning == OneMinuteLeft) {
+            EXPECT_STREQ(title, "Nightcap: one minute left");
+            expected = std::string("Then Nightcap will ") + row.what;
+        } else if (row.warning == LastSong) {
+            EXPECT_STREQ(title, "Nightcap: the last song");
+            expected = std::string("When this song ends, Nightcap will ") + row.what;
+        } else {
+            EXPECT_STREQ(title, "");
         }
+        if (!expected.empty()) {
+            expected += " To stop it, right-click the moon and choose \"Stop the countdown\".";
+        }
+        EXPECT_EQ(text, expected);
     }
 }
 
