@@ -114,6 +114,34 @@ TEST_F(EngineTest, FinishRestoresTheSavedCountsWithoutWritingThem) {
     EXPECT_TRUE(filesIn(appData).empty());
 }
 
+// Another program holds the file as the countdown ends, or no save ever
+// reached it: the counts shown are those the countdown started from, not the
+// spent ones, and the file stays as it was.
+TEST_F(EngineTest, FinishWithoutAFileToReadShowsTheStartingCounts) {
+    for (bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held" : "gone");
+        restartHost();
+        playing(1000);
+        startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 4, 2);
+        std::vector<unsigned char> saved = readSettingsBytes();
+        play(2 * 120);
+        EXPECT_EQ(moduleSettings().minutes, 0);
+        if (held) {
+            ASSERT_TRUE(host->holdFile(settingsPath()));
+        } else {
+            DeleteFileA(settingsPath().c_str());
+        }
+        play(1);
+        EXPECT_FALSE(armed());
+        EXPECT_EQ(moduleSettings().minutes, 2);
+        EXPECT_EQ(moduleSettings().songs, 4);
+        if (held) {
+            host->releaseFile(settingsPath());
+            EXPECT_EQ(readSettingsBytes(), saved);
+        }
+    }
+}
+
 // --- power-off ---
 
 TEST_F(EngineTest, PowerOffRefusals) {
