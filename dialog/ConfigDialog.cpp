@@ -29,10 +29,17 @@ const char AboutText[] = NIGHTCAP_TITLE "\n"
 // The controls that a running countdown greys.
 const int FormControls[] = {
     IDC_COUNT_SONGS,   IDC_SONGS,    IDC_SONGS_LABEL, IDC_COUNT_MINUTES, IDC_MINUTES,       IDC_MINUTES_LABEL,
-    IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW,    IDC_STOP_PLAYING,  IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER,
-    IDC_SLEEP,         IDC_HIBERNATE,
+    IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW,    IDC_FADE_LENGTH,   IDC_STOP_PLAYING,  IDC_PAUSE,
+    IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER, IDC_SLEEP,  IDC_HIBERNATE,
 };
-const int MinutesGroupControls[] = {IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW};
+// The fade's length goes with "Shade out and stop the song": enabled when it is.
+const int MinutesGroupControls[] = {IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_OUT, IDC_STOP_NOW, IDC_FADE_LENGTH};
+
+// The fade's lengths as the list shows them, in the order of FadeLengths.
+const char* const FadeLengthTexts[FadeLengthCount] = {
+    "over 5 seconds", "over 30 seconds", "over 1 minute",   "over 2 minutes",
+    "over 5 minutes", "over 10 minutes", "over 20 minutes", "over 30 minutes",
+};
 
 // The radio buttons of the two choices that the user picks from a set.
 struct ChoiceButton {
@@ -46,6 +53,7 @@ const ChoiceButton StopMethodButtons[] = {
 };
 const ChoiceButton FinalActionButtons[] = {
     {IDC_STOP_PLAYING, FinalAction::StopPlaying},
+    {IDC_PAUSE, FinalAction::Pause},
     {IDC_QUIT_PLAYER, FinalAction::QuitPlayer},
     {IDC_HALT_COMPUTER, FinalAction::HaltComputer},
     {IDC_SLEEP, FinalAction::Sleep},
@@ -109,7 +117,7 @@ bool readCountText(HWND hwnd, int id, int& count) {
 ConfigDialog::ConfigDialog(RunState& runState, Settings& settings, CountdownEngine& engine)
     : settings(settings), runState(runState), engine(engine), songs(0), minutes(0), songsShown(false),
       minutesShown(false), countMode(0), stopMethod(0),
-      finalAction(0), window(NULL), abandoned(false), showsRunning(false),
+      finalAction(0), fadeSeconds(DefaultFadeSeconds), window(NULL), abandoned(false), showsRunning(false),
       abilities(unknownAbilities()) {}
 
 void ConfigDialog::show() {
@@ -203,6 +211,11 @@ INT_PTR ConfigDialog::onCommand(HWND hwnd, WPARAM wParam) {
     case IDC_START_STOP:
         onStartStop(hwnd);
         return TRUE;
+    case IDC_FADE_LENGTH:
+        if (HIWORD(wParam) == CBN_SELCHANGE) {
+            chooseFadeLength(hwnd);
+        }
+        return TRUE;
     default:
         return FALSE;
     }
@@ -243,6 +256,9 @@ BOOL ConfigDialog::onInit(HWND hwnd) {
         finalAction = FinalAction::HaltComputer;
     }
     selectButton(hwnd, buttonFor(FinalActionButtons, finalAction));
+
+    fadeSeconds = usableFadeSeconds(settings.getFadeSeconds());
+    showFadeLengths(hwnd);
 
     transferCounts(hwnd, true);
     news.window = hwnd;
@@ -285,6 +301,25 @@ void ConfigDialog::chooseFinalAction(HWND hwnd, int action) {
     }
     selectButton(hwnd, buttonFor(FinalActionButtons, action));
     finalAction = action;
+}
+
+void ConfigDialog::showFadeLengths(HWND hwnd) {
+    HWND list = GetDlgItem(hwnd, IDC_FADE_LENGTH);
+    int shown = 0;
+    for (int i = 0; i < FadeLengthCount; ++i) {
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FadeLengthTexts[i]));
+        if (FadeLengths[i] == fadeSeconds) {
+            shown = i;
+        }
+    }
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(shown), 0);
+}
+
+void ConfigDialog::chooseFadeLength(HWND hwnd) {
+    LRESULT chosen = SendMessageA(GetDlgItem(hwnd, IDC_FADE_LENGTH), CB_GETCURSEL, 0, 0);
+    if (chosen >= 0 && chosen < FadeLengthCount) {
+        fadeSeconds = FadeLengths[chosen];
+    }
 }
 
 void ConfigDialog::enableGroup(HWND hwnd, int group, bool enable) {
@@ -350,7 +385,7 @@ bool ConfigDialog::validate(HWND hwnd) {
 }
 
 SettingsValues ConfigDialog::form() const {
-    SettingsValues values = {countMode, stopMethod, finalAction, songs, minutes};
+    SettingsValues values = {countMode, stopMethod, finalAction, songs, minutes, fadeSeconds};
     return values;
 }
 
@@ -434,6 +469,7 @@ bool ConfigDialog::storeSettings(bool everyValueChosen) {
     settings.setCountMode(countMode);
     settings.setStopMethod(stopMethod);
     settings.setFinalAction(finalAction);
+    settings.setFadeSeconds(fadeSeconds);
     settings.setSongs(songs);
     settings.setMinutes(minutes);
     return everyValueChosen ? settings.save() : settings.saveChanges();

@@ -1,5 +1,5 @@
 #pragma once
-// The modal configuration dialog's controller: a working copy of the five
+// The modal configuration dialog's controller: a working copy of the six
 // settings while the dialog is open, start and stop of the countdown.
 
 #include <windows.h>
@@ -64,6 +64,8 @@ private:
     void onCountMinutes(HWND hwnd);
     void chooseStopMethod(HWND hwnd, int method);
     void chooseFinalAction(HWND hwnd, int action);
+    void showFadeLengths(HWND hwnd);
+    void chooseFadeLength(HWND hwnd);
     void enableGroup(HWND hwnd, int group, bool enable);
     void setFormEnabled(HWND hwnd, bool enable);
     void transferCounts(HWND hwnd, bool toDialog);
@@ -90,6 +92,7 @@ private:
     int countMode;
     int stopMethod;
     int finalAction;
+    int fadeSeconds;
     HWND window;           // the dialog, once initialised
     bool abandoned;
     bool showsRunning;     // the button reads "stop"

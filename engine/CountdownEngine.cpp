@@ -1,6 +1,6 @@
 #include "engine/CountdownEngine.h"
 
-#include "engine/PowerRequests.h"
+#include "engine/OwnTimers.h"
 #include "plugin/PlayerMessages.h"
 #include "plugin/PluginLoop.h"
 #include "plugin/RunState.h"
@@ -8,69 +8,19 @@
 
 CountdownEngine* currentEngine = NULL;
 
-namespace {
-
-// The timers this module armed and has not seen die, kept beside the engine
-// rather than in it: a late tick can come after pluginQuit has freed the
-// engine, while the module is still mapped. Only a timer whose kill failed
-// stays here once its countdown is over, so a few places are plenty; were
-// they all taken, the oldest is forgotten (its ticks then do nothing).
-// (Windows does not refuse to kill a live timer of the thread; the fault
-// probe does. A tick queued before the kill is real on every system.)
-const int RememberedTimers = 8;
-UINT_PTR ownTimers[RememberedTimers];
-int nextForgotten = 0;
-
-void rememberTimer(UINT_PTR timer) {
-    for (UINT_PTR& slot : ownTimers) {
-        if (slot == 0) {
-            slot = timer;
-            return;
-        }
-    }
-    ownTimers[nextForgotten] = timer;
-    nextForgotten = (nextForgotten + 1) % RememberedTimers;
-}
-
-bool isOwnTimer(UINT_PTR timer) {
-    for (UINT_PTR slot : ownTimers) {
-        if (timer != 0 && slot == timer) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A timer that was killed is gone, and the system may give its id to
-// another timer of the thread, which must then not be killed in its place.
-void forgetTimer(UINT_PTR timer) {
-    for (UINT_PTR& slot : ownTimers) {
-        if (slot == timer) {
-            slot = 0;
-        }
-    }
-}
-
-// Kills a timer of the module's; true when it is gone.
-bool killOwnTimer(UINT_PTR timer) {
-    if (!KillTimer(NULL, timer)) {
-        return false;
-    }
-    forgetTimer(timer);
-    return true;
-}
-
-}  // namespace
-
 CountdownEngine::CountdownEngine(RunState& runState, Settings& settings)
     : settings(settings),
       runState(runState),
       timerId(0),
+      fadeTimerId(0),
       detectorPrimed(false),
       lastPositionMs(0),
       trackLengthMs(0),
+      trackLengthKnown(false),
       minutePrimed(false),
       minuteTicks(0),
+      repeatSwitchedOn(false),
+      endWarned(false),
       startSongs(0),
       startMinutes(0),
       armings(0),
@@ -96,45 +46,7 @@ bool CountdownEngine::start() {
 void CountdownEngine::stop() {
     disarm();
     runState.setRunning(false);
-}
-
-bool CountdownEngine::arm() {
-    timerId = SetTimer(NULL, 0, TickIntervalMs, TimerProc);
-    if (timerId == 0) {
-        return false;
-    }
-    rememberTimer(timerId);
-    ++armings;
-    startSongs = settings.getSongs();
-    startMinutes = settings.getMinutes();
-    tell(&CountdownWatcher::countdownArmed);
-    return true;
-}
-
-bool CountdownEngine::disarm() {
-    if (timerId != 0) {
-        killOwnTimer(timerId);
-        timerId = 0;
-        tell(&CountdownWatcher::countdownDisarmed);
-    }
-    minutePrimed = false;
-    detectorPrimed = false;
-    minuteTicks = 0;
-    lastPositionMs = 0;
-    trackLengthMs = 0;
-    return true;
-}
-
-void CountdownEngine::tell(void (CountdownWatcher::*news)()) {
-    for (CountdownWatcher* watcher : watchers) {
-        if (watcher != NULL) {
-            (watcher->*news)();
-        }
-    }
-}
-
-void CountdownEngine::countsChanged() {
-    tell(&CountdownWatcher::countsChanged);
+    restoreRepeat();
 }
 
 void CountdownEngine::cancel() {
@@ -151,12 +63,71 @@ void CountdownEngine::extend() {
     if (timerId == 0 || more == 0) {
         return;
     }
+    // The end is no longer now: the music plays on at the listener's volume.
+    endFade();
     if (mode == CountMode::Songs) {
         settings.setSongs(extendedCount(settings.getSongs(), more));
     } else {
         settings.setMinutes(extendedCount(settings.getMinutes(), more));
     }
     countsChanged();
+    watchTheEnd();
+}
+
+void CountdownEngine::quit() {
+    bool wasRunning = timerId != 0 || fade.running();
+    // A quit from inside a message the plug-in is sending: the player is
+    // told nothing more.
+    bool tellPlayer = wasRunning && !sendingToPlayer();
+    if (!tellPlayer) {
+        fade.forget();
+    }
+    disarm();
+    if (tellPlayer) {
+        restoreRepeat();
+    }
+}
+
+bool CountdownEngine::arm() {
+    timerId = armOwnTimer(TickIntervalMs, TimerProc);
+    if (timerId == 0) {
+        return false;
+    }
+    ++armings;
+    startSongs = settings.getSongs();
+    startMinutes = settings.getMinutes();
+    endWarned = false;
+    tell(&CountdownWatcher::countdownArmed);
+    watchTheEnd();
+    return true;
+}
+
+bool CountdownEngine::disarm() {
+    endFade();
+    if (timerId != 0) {
+        killOwnTimer(timerId);
+        timerId = 0;
+        tell(&CountdownWatcher::countdownDisarmed);
+    }
+    minutePrimed = false;
+    detectorPrimed = false;
+    minuteTicks = 0;
+    lastPositionMs = 0;
+    trackLengthMs = 0;
+    trackLengthKnown = false;
+    return true;
+}
+
+void CountdownEngine::tell(void (CountdownWatcher::*news)()) {
+    for (CountdownWatcher* watcher : watchers) {
+        if (watcher != NULL) {
+            (watcher->*news)();
+        }
+    }
+}
+
+void CountdownEngine::countsChanged() {
+    tell(&CountdownWatcher::countsChanged);
 }
 
 bool CountdownEngine::tickIsCurrent() const {
@@ -169,6 +140,16 @@ void CountdownEngine::tick() {
     unsigned int outerTick = tickArming;
     tickArming = armings;
     countOrEnd();
+    if (tickIsCurrent()) {
+        watchTheEnd();
+    }
+    tickArming = outerTick;
+}
+
+void CountdownEngine::fadeTick() {
+    unsigned int outerTick = tickArming;
+    tickArming = armings;
+    stepFade();
     tickArming = outerTick;
 }
 
@@ -193,16 +174,26 @@ void CountdownEngine::countOrEnd() {
                 settings.setMinutes(minutes - 1);
                 countsChanged();
             }
-        } else {
-            int stopMethod = settings.getStopMethod();
-            if (stopMethod == StopMethod::WaitForSongEnd) {
-                if (trackEnded()) {
-                    finish(settings.getFinalAction());
-                }
-            } else {
-                stopSong(stopMethod);
+            break;
+        }
+        int stopMethod = settings.getStopMethod();
+        if (stopMethod == StopMethod::WaitForSongEnd) {
+            if (trackEnded()) {
                 finish(settings.getFinalAction());
             }
+        } else if (stopMethod == StopMethod::ShadeOut && fade.running()) {
+            // The fade's own timer steps it; a tick steps it too, so that it
+            // ends at its time even without that timer.
+            fade.watchPlace();
+            if (tickIsCurrent()) {
+                tell(&CountdownWatcher::fadeProgressed);
+                stepFade();
+            }
+        } else if (stopMethod == StopMethod::ShadeOut) {
+            stopSong(stopMethod);
+        } else {
+            stopSong(stopMethod);
+            finish(settings.getFinalAction());
         }
         break;
     }
@@ -228,7 +219,10 @@ bool CountdownEngine::minuteElapsed() {
 bool CountdownEngine::trackEnded() {
     int position = playerPositionMs();
     if (!repeatIsOn()) {
+        // The detector needs the position to come back round after the
+        // last song; switched off again at the countdown's end.
         switchRepeatOn();
+        repeatSwitchedOn = true;
     }
     if (position < 0) {
         position = 0;
@@ -243,9 +237,11 @@ bool CountdownEngine::trackEnded() {
     lastPositionMs = position;
     switch (move) {
     case TrackChanged:
+        trackLengthKnown = false;
         return true;
     case PositionForward:
         trackLengthMs = static_cast<long long>(trackLengthSeconds()) * 1000;
+        trackLengthKnown = true;
         return false;
     case PositionStill:
         return settings.getCountMode() == CountMode::Minutes && !playerIsPlaying();
@@ -255,97 +251,50 @@ bool CountdownEngine::trackEnded() {
     return false;
 }
 
-void CountdownEngine::stopSong(int stopMethod) {
-    disarm();
-    if (stopMethod == StopMethod::ShadeOut) {
-        int volume = playerVolume();
-        // An answer above the player's scale fades from the top of the scale,
-        // so the fade stays within its steps and its five seconds.
-        int from = volume > MaxFadeSteps ? MaxFadeSteps : volume;
-        if (from >= 1) {
-            DWORD pauseMs = static_cast<DWORD>(FadeDurationMs / from);
-            // The listener may stop the countdown, or start another, while
-            // the player handles a step: the fade then ends there, and the
-            // music plays on at its own volume.
-            for (int level = from; level >= 1; --level) {
-                setPlayerVolume(level);
-                if (!tickIsCurrent()) {
-                    break;
-                }
-                Sleep(pauseMs);
-            }
-        }
-        if (tickIsCurrent()) {
-            sendStopCommand();
-        }
-        // A player that quit the plug-in meanwhile is told nothing more.
-        if (!PluginLoop::quitCame()) {
-            setPlayerVolume(volume);
-        }
-    } else if (stopMethod == StopMethod::StopNow) {
-        sendStopCommand();
-    }
+CountdownClock CountdownEngine::clock() const {
+    CountdownClock now = {
+        settings.getCountMode(),
+        settings.getStopMethod(),
+        settings.getSongs(),
+        settings.getMinutes(),
+        minuteTicks,
+        usableFadeSeconds(settings.getFadeSeconds()) * 1000LL,
+        fade.running(),
+        fade.msLeft(),
+        detectorPrimed && trackLengthKnown,
+        trackLengthMs,
+        lastPositionMs,
+    };
+    return now;
 }
 
-void CountdownEngine::finish(int finalAction) {
-    // Stopped by the listener, or followed by a newer countdown, while the
-    // stop method ran: the end is no longer this countdown's to carry out.
-    if (!tickIsCurrent()) {
+void CountdownEngine::watchTheEnd() {
+    if (timerId == 0) {
         return;
     }
-    stop();
-    // The counts go back to the listener's: to those the countdown started
-    // from, then to the file's, when it can be read (another program may
-    // hold it, or no save may ever have reached it).
-    restoreStartCounts();
-    settings.load();
-    // Every end but the quit stops the music first: after a sleep, so that
-    // it does not come back when the computer wakes.
-    if (finalAction == FinalAction::QuitPlayer) {
-        postQuitToPlayer();
-    } else if (finalAction >= FinalAction::StopPlaying && finalAction <= FinalAction::Hibernate) {
-        sendStopCommand();
-    }
-    // A countdown started while the player handled the stop command is the
-    // listener's new plan: nothing of this end may follow it. Nor may
-    // anything follow a quit of the plug-in.
-    if (armings != tickArming || PluginLoop::quitCame()) {
+    long long ms = msUntilEnd(clock());
+    if (ms < 0 || ms > EndWarningMs) {
+        // Not yet, or moved later than the warning that was given.
+        endWarned = false;
         return;
     }
-    // Whatever the end, the process may go on (a player that does not quit,
-    // a request the system refused, a computer awake again): an open dialog
-    // must then show the idle form.
-    tell(&CountdownWatcher::countdownEnded);
-    countsChanged();
-    // Last: their boxes run a message loop in which the player may quit the
-    // plug-in, which frees this engine unless the dialog is shown.
-    if (finalAction == FinalAction::HaltComputer) {
-        powerOff();
-    } else if (finalAction == FinalAction::Sleep) {
-        sleepComputer();
-    } else if (finalAction == FinalAction::Hibernate) {
-        hibernateComputer();
+    if (!endWarned) {
+        endWarned = true;
+        tell(&CountdownWatcher::endNear);
     }
 }
 
-void CountdownEngine::restoreStartCounts() {
-    settings.setSongs(startSongs);
-    settings.setMinutes(startMinutes);
-}
-
-// Killing a timer does not take back a tick the system has queued already,
-// and a kill can fail, leaving the timer running. Such a tick comes after the
-// countdown ended (or after quit): it must not act, or the ended countdown
-// would count on, prime the next countdown's detector, or carry out its final
-// action again. Killing its timer once more makes it stop coming. A tick that
-// names a timer the module never armed (a forged or stray WM_TIMER) is
-// someone else's: its timer, the player's perhaps, is left alone.
+// A tick of a timer the module armed: the countdown's, or the fade's. Their
+// messages may run the player's message loop, where it can quit the plug-in
+// and let go of the module: the objects outlive the tick. A timer the module
+// armed and could not kill is killed again; anyone else's is left alone.
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR timer, DWORD) {
     if (currentEngine != NULL && currentEngine->isArmedTimer(timer)) {
-        // The tick's messages may run the player's message loop, where it can
-        // quit the plug-in and let go of the module: the objects outlive it.
         PluginTick running;
         currentEngine->tick();
+    } else if (currentEngine != NULL && currentEngine->isFadeTimer(timer)) {
+        PluginTick running;
+        currentEngine->fadeTick();
     } else if (isOwnTimer(timer)) {
         killOwnTimer(timer);
     }

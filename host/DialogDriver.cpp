@@ -269,6 +269,24 @@ void DialogDriver::paste(int id, const std::string& text) {
     SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+void DialogDriver::choose(int id, const std::string& itemText) {
+    HWND list = item(id);
+    if (list == NULL || !IsWindowEnabled(list)) {
+        fail("list " + std::to_string(id) + " is greyed and cannot be chosen from");
+        return;
+    }
+    LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(itemText.c_str()));
+    if (index == CB_ERR) {
+        fail("list " + std::to_string(id) + " has no item \"" + itemText + "\"");
+        return;
+    }
+    // The list tells its dialog of a choice the user made, not of one set by
+    // a program: the notification is sent as the list sends it.
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(dialog(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
 void DialogDriver::press(UINT virtualKey, bool alt) {
     HWND target = GetFocus();
     HWND open = dialog();

@@ -92,6 +92,10 @@ public:
     // on a greyed field too, which a user could not reach: a test that acts
     // as the user enables the field first.
     void paste(int id, const std::string& text);
+    // Chooses the item with this text from a drop-down list, as a click on
+    // it does: the list selects it and tells the dialog (CBN_SELCHANGE). A
+    // greyed list cannot be chosen from: that is a failure.
+    void choose(int id, const std::string& itemText);
     // A key pressed and released on the focused control, through the
     // dialog manager; alt holds the Alt key (Alt+F4).
     void press(UINT virtualKey, bool alt = false);

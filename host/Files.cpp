@@ -67,9 +67,10 @@ bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& b
     return fclose(file) == 0 && written;
 }
 
-std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes) {
+std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes,
+                                         int fadeSeconds) {
     std::vector<unsigned char> bytes;
-    for (int value : {countMode, stopMethod, finalAction, songs, minutes}) {
+    for (int value : {countMode, stopMethod, finalAction, songs, minutes, fadeSeconds}) {
         unsigned int bits = static_cast<unsigned int>(value);
         for (int shift = 0; shift < 32; shift += 8) {
             bytes.push_back(static_cast<unsigned char>(bits >> shift));

@@ -16,5 +16,7 @@ std::vector<std::string> filesIn(const std::string& folder);
 std::vector<unsigned char> readFileBytes(const std::string& path);
 bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
-// The 20-byte settings record, in the file's order: choices first, counts last.
-std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes);
+// The settings record as a save writes it, in the file's order: choices
+// first, the counts, then the fade's length in seconds (24 bytes).
+std::vector<unsigned char> settingsBytes(int countMode, int stopMethod, int finalAction, int songs, int minutes,
+                                         int fadeSeconds = 5);

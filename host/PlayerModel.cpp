@@ -82,7 +82,8 @@ void PlayerModel::advance(int ms) {
 }
 
 bool PlayerModel::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message != PlayerMessage && !(message == WM_COMMAND && LOWORD(wParam) == StopCommand)) {
+    bool command = message == WM_COMMAND && (LOWORD(wParam) == StopCommand || LOWORD(wParam) == PauseCommand);
+    if (message != PlayerMessage && !command) {
         return false;
     }
     if (answerOverride && answerOverride(message, wParam, lParam, result)) {
@@ -91,7 +92,18 @@ bool PlayerModel::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
 
     result = 0;
     if (message == WM_COMMAND) {
-        stop();
+        if (LOWORD(wParam) == PauseCommand) {
+            pause();
+        } else {
+            stop();
+        }
+    } else if (lParam == JumpToTime) {
+        // Refused (-1) while nothing plays, as the player does.
+        if (state == Stopped) {
+            result = -1;
+        } else {
+            seek(static_cast<int>(wParam));
+        }
     } else if (lParam == IsPlayingQuery) {
         result = state == Playing ? 1 : (state == Paused ? 3 : 0);
     } else if (lParam == PositionQuery && wParam == PositionInMs) {

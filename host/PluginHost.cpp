@@ -202,14 +202,56 @@ void PluginHost::deliverTick(const Timer& timer) {
     }
 }
 
+namespace {
+
+UINT deliveryPeriod(const PluginHost::Timer& timer, UINT slowTo) {
+    UINT period = timer.periodMs > 0 ? timer.periodMs : 1;
+    return slowTo > period ? slowTo : period;
+}
+
+}  // namespace
+
 bool PluginHost::tick() {
+    size_t chosen = timers.size();
     for (size_t i = 0; i < timers.size(); ++i) {
         if (timers[i].alive) {
-            deliverTick(timers[i]);
+            chosen = i;
+            break;
+        }
+    }
+    if (chosen == timers.size()) {
+        return false;
+    }
+    UINT_PTR id = timers[chosen].id;
+    UINT period = timers[chosen].periodMs;
+    long long due = timers[chosen].dueMs;
+    // The faster timers' ticks that come first; each may kill or set timers.
+    for (;;) {
+        size_t next = timers.size();
+        for (size_t i = 0; i < timers.size(); ++i) {
+            const Timer& timer = timers[i];
+            if (timer.alive && timer.id != id && timer.periodMs < period && timer.dueMs < due &&
+                (next == timers.size() || timer.dueMs < timers[next].dueMs)) {
+                next = i;
+            }
+        }
+        if (next == timers.size()) {
+            break;
+        }
+        clockMs = timers[next].dueMs > clockMs ? timers[next].dueMs : clockMs;
+        timers[next].dueMs += deliveryPeriod(timers[next], slowTimersToMs);
+        deliverTick(timers[next]);
+    }
+    for (Timer& timer : timers) {
+        if (timer.id == id && timer.alive) {
+            clockMs = due > clockMs ? due : clockMs;
+            timer.dueMs = due + deliveryPeriod(timer, slowTimersToMs);
+            deliverTick(timer);
             return true;
         }
     }
-    return false;
+    // Killed by a faster timer's tick: that was this tick's work.
+    return true;
 }
 
 int PluginHost::ticks(int count) {

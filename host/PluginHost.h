@@ -64,23 +64,38 @@ public:
 
     Trace trace;
 
-    // --- timers (simulated unless realTimers) ---
+    // --- timers and the clock (simulated unless realTimers) ---
     struct Timer {
         UINT_PTR id;
         UINT periodMs;
         TIMERPROC proc;
         bool alive;
+        long long dueMs;           // simulated: when it fires next, on clockMs
     };
     std::vector<Timer> timers;
     bool realTimers = false;       // hand timers to the system, period divided by speed
-    double speed = 1.0;            // time warp for real timers and real Sleep
+    double speed = 1.0;            // time warp for real timers, real Sleep and GetTickCount
     int liveTimers() const;
+    // The simulated clock, in ms, which GetTickCount answers (modulo 2^32).
+    // It starts a minute before the counter wraps at 49.7 days, so that
+    // what measures time across the wrap is tested on every run.
+    long long clockMs = 0xFFFF0000LL;
+    // Non-zero: a timer asked for a shorter period fires only this often, as
+    // a busy or coarse system's timer does.
+    UINT slowTimersToMs = 0;
+    // With real timers: the real clock when the module first asked, and the
+    // simulated time it stood for.
+    bool realClockStarted = false;
+    DWORD realClockStart = 0;
+    long long realClockBase = 0;
     // Told around every tick delivered to the module, simulated or real, so a
     // caller can tell which of the module's calls belong to which tick.
     std::function<void()> beforeTick;
     std::function<void()> afterTick;
     int ticksDelivered = 0;
-    // Fires the live timer once, as the message loop would; false if none.
+    // Fires the first live timer once, as the message loop would, when it is
+    // due; first, in order, every tick of a faster timer due before it, the
+    // clock following each. False if no timer lives.
     bool tick();
     // Fires up to count ticks, stopping early when no timer is left.
     int ticks(int count);

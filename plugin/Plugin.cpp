@@ -102,7 +102,7 @@ void pluginConfig() {
 
 void pluginQuit() {
     if (pluginEngine != NULL) {
-        pluginEngine->disarm();
+        pluginEngine->quit();
     }
     if (activeDialog != NULL) {
         activeDialog->abandon();

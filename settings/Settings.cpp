@@ -19,7 +19,7 @@ Settings::Settings() : perUserFileMayExist(true), unreadRecord(false), unchosen(
 }
 
 SettingsValues Settings::values() const {
-    SettingsValues current = {countMode, stopMethod, finalAction, songs, minutes};
+    SettingsValues current = {countMode, stopMethod, finalAction, songs, minutes, fadeSeconds};
     return current;
 }
 
@@ -29,6 +29,7 @@ void Settings::setValues(const SettingsValues& values) {
     finalAction = values.finalAction;
     songs = values.songs;
     minutes = values.minutes;
+    fadeSeconds = values.fadeSeconds;
 }
 
 int Settings::setCountMode(int value) {
@@ -49,12 +50,18 @@ int Settings::setFinalAction(int value) {
     return previous;
 }
 
+int Settings::setFadeSeconds(int value) {
+    int previous = fadeSeconds;
+    fadeSeconds = value;
+    return previous;
+}
+
 bool Settings::filePath(HINSTANCE moduleInstance, char* path, size_t pathChars) {
     return settingsPathBesideModule(moduleInstance, path, pathChars) == ModulePathFound;
 }
 
 bool Settings::save() {
-    unsigned char record[SettingsFileSize];
+    unsigned char record[SettingsRecordSize];
     encodeSettings(values(), record);
     // Every value is the listener's now, written or not.
     unreadRecord = false;
@@ -90,14 +97,15 @@ bool Settings::save() {
 }
 
 bool Settings::load() {
-    unsigned char record[SettingsFileSize];
+    unsigned char record[SettingsRecordSize];
+    int size = 0;
     ReadResult read = NoFile;
     // While the module's folder refuses saves, the latest is the per-user one.
     if (perUserFileMayExist) {
         char folder[ModulePathChars];
         char perUser[ModulePathChars];
         if (perUserSettingsPaths(folder, perUser)) {
-            read = readRecord(perUser, record);
+            read = readRecord(perUser, record, size);
             perUserFileMayExist = read != NoFile;
         }
     }
@@ -107,7 +115,7 @@ bool Settings::load() {
         char path[ModulePathChars];
         switch (settingsPathBesideModule(pluginDescriptor.moduleInstance, path, sizeof path)) {
         case ModulePathFound:
-            read = readRecord(path, record);
+            read = readRecord(path, record, size);
             break;
         case ModuleNameRefused:
             // Like a held file, tried again later.
@@ -133,7 +141,7 @@ bool Settings::load() {
     if (read != WholeRecord) {
         return false;
     }
-    setValues(decodeSettings(record));
+    setValues(decodeSettings(record, size));
     return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The five values that describe a countdown, kept in a file beside the
+// The six values that describe a countdown, kept in a file beside the
 // module, or, while the module's folder refuses it, in the user's own
 // application-data folder (SettingsLocation.h). While a countdown runs, the
 // two counts in memory are the remaining counts; the file keeps the user's
@@ -28,18 +28,22 @@ public:
     int setStopMethod(int value);
     int getFinalAction() const { return finalAction; }
     int setFinalAction(int value);
+    // The shade-out's length in seconds, as stored: usableFadeSeconds says
+    // what a value outside the list stands for.
+    int getFadeSeconds() const { return fadeSeconds; }
+    int setFadeSeconds(int value);
 
     SettingsValues values() const;
 
-    // Saves the five values as the listener's own choice. True only when all
-    // 20 bytes reached a file, which then replaced the previous one; on
+    // Saves the six values as the listener's own choice. True only when the
+    // whole record reached a file, which then replaced the previous one; on
     // failure the previous files are left as they were. Beside the module
     // first; where that folder refuses, in the per-user folder. A file that
     // another program holds open is not replaced, and nothing goes elsewhere
     // instead: a per-user file would hide it at every later load. A save
     // beside the module removes the per-user file.
     bool save();
-    // Replaces all five values from the per-user file when it holds a whole
+    // Replaces all six values from the per-user file when it holds a whole
     // record, else from the file beside the module, or none of them. A file
     // there but held by another program (a backup, a scanner) is left
     // unread: see recordUnread.
@@ -71,6 +75,7 @@ private:
     int countMode;
     int stopMethod;
     int finalAction;
+    int fadeSeconds;
     // False once this object has seen that no per-user file is there (and
     // made none since): then a load does not look for one, and a save beside
     // the module calls nothing more than it always did.

@@ -47,7 +47,7 @@ WriteResult writeRecord(const char* path, const unsigned char* record) {
     if (file == INVALID_HANDLE_VALUE) {
         return NotWritten;
     }
-    bool written = writeAll(file, record, SettingsFileSize) && FlushFileBuffers(file);
+    bool written = writeAll(file, record, SettingsRecordSize) && FlushFileBuffers(file);
     bool closed = CloseHandle(file) != FALSE;
     if (!written || !closed ||
         !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -58,7 +58,8 @@ WriteResult writeRecord(const char* path, const unsigned char* record) {
     return Written;
 }
 
-ReadResult readRecord(const char* path, unsigned char* record) {
+ReadResult readRecord(const char* path, unsigned char* record, int& size) {
+    size = 0;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
@@ -69,9 +70,9 @@ ReadResult readRecord(const char* path, unsigned char* record) {
     }
     DWORD total = 0;
     ReadResult failed = NoRecord;
-    while (total < static_cast<DWORD>(SettingsFileSize)) {
+    while (total < static_cast<DWORD>(SettingsRecordSize)) {
         DWORD got = 0;
-        if (!ReadFile(file, record + total, SettingsFileSize - total, &got, NULL)) {
+        if (!ReadFile(file, record + total, SettingsRecordSize - total, &got, NULL)) {
             failed = inUse(GetLastError()) ? InUse : Unreadable;
             break;
         }
@@ -81,7 +82,13 @@ ReadResult readRecord(const char* path, unsigned char* record) {
         total += got;
     }
     CloseHandle(file);
-    return total == static_cast<DWORD>(SettingsFileSize) ? WholeRecord : failed;
+    // A failure after a whole record of the older size is still a failure:
+    // the sixth value could be the listener's, half read.
+    if (total < static_cast<DWORD>(SettingsFileSize) || (failed != NoRecord && total < static_cast<DWORD>(SettingsRecordSize))) {
+        return failed;
+    }
+    size = static_cast<int>(total);
+    return WholeRecord;
 }
 
 bool removeRecord(const char* path) {

@@ -11,6 +11,7 @@ enum WriteResult {
     Held,           // another program holds the file: not replaced
     NotWritten,
 };
+// Writes SettingsRecordSize bytes.
 WriteResult writeRecord(const char* path, const unsigned char* record);
 
 enum ReadResult {
@@ -20,8 +21,9 @@ enum ReadResult {
     InUse,          // another program holds it
     Unreadable,     // there, but refused for another reason
 };
-// Reads the first SettingsFileSize bytes; the rest of a longer file is left.
-ReadResult readRecord(const char* path, unsigned char* record);
+// Reads up to SettingsRecordSize bytes into record, at least SettingsFileSize
+// for a whole one; size says how many. The rest of a longer file is left.
+ReadResult readRecord(const char* path, unsigned char* record, int& size);
 
 // True when the file is gone, or was never there.
 bool removeRecord(const char* path);

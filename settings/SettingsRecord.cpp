@@ -26,8 +26,18 @@ int changed(int stored, int unchosen, int chosen) {
 
 }  // namespace
 
+int usableFadeSeconds(int value) {
+    for (int length : FadeLengths) {
+        if (length == value) {
+            return value;
+        }
+    }
+    return DefaultFadeSeconds;
+}
+
 SettingsValues defaultSettings() {
-    SettingsValues values = {CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10};
+    SettingsValues values = {CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10,
+                             DefaultFadeSeconds};
     return values;
 }
 
@@ -37,11 +47,13 @@ void encodeSettings(const SettingsValues& values, unsigned char* record) {
     putInt(record + 8, values.finalAction);
     putInt(record + 12, values.songs);
     putInt(record + 16, values.minutes);
+    putInt(record + 20, values.fadeSeconds);
 }
 
-SettingsValues decodeSettings(const unsigned char* record) {
-    SettingsValues values = {getInt(record + 0), getInt(record + 4), getInt(record + 8), getInt(record + 12),
-                             getInt(record + 16)};
+SettingsValues decodeSettings(const unsigned char* record, int size) {
+    SettingsValues values = {getInt(record + 0),  getInt(record + 4),
+                             getInt(record + 8),  getInt(record + 12),
+                             getInt(record + 16), size >= SettingsRecordSize ? getInt(record + 20) : DefaultFadeSeconds};
     return values;
 }
 
@@ -53,11 +65,12 @@ SettingsValues mergeChanges(const SettingsValues& stored, const SettingsValues& 
         changed(stored.finalAction, unchosen.finalAction, chosen.finalAction),
         changed(stored.songs, unchosen.songs, chosen.songs),
         changed(stored.minutes, unchosen.minutes, chosen.minutes),
+        changed(stored.fadeSeconds, unchosen.fadeSeconds, chosen.fadeSeconds),
     };
     return merged;
 }
 
 bool sameSettings(const SettingsValues& a, const SettingsValues& b) {
     return a.countMode == b.countMode && a.stopMethod == b.stopMethod && a.finalAction == b.finalAction &&
-           a.songs == b.songs && a.minutes == b.minutes;
+           a.songs == b.songs && a.minutes == b.minutes && a.fadeSeconds == b.fadeSeconds;
 }

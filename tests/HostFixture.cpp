@@ -55,8 +55,9 @@ void HostFixture::writeSettingsBytes(const std::vector<unsigned char>& bytes) co
     ASSERT_TRUE(writeFileBytes(settingsPath(), bytes));
 }
 
-void HostFixture::writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const {
-    writeSettingsBytes(settingsBytes(countMode, stopMethod, finalAction, songs, minutes));
+void HostFixture::writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes,
+                                int fadeSeconds) const {
+    writeSettingsBytes(settingsBytes(countMode, stopMethod, finalAction, songs, minutes, fadeSeconds));
 }
 
 std::vector<unsigned char> HostFixture::readSettingsBytes() const {
@@ -77,15 +78,16 @@ bool HostFixture::takeQuitMessage() {
 }
 
 LiveSettings HostFixture::moduleSettings() const {
-    int values[5] = {0, 0, 0, 0, 0};
+    int values[6] = {0, 0, 0, 0, 0, 0};
     ProbeFunction read = probe(host->module(), "nightcapReadSettings");
     EXPECT_NE(read, nullptr) << "this module has no settings probe";
     EXPECT_TRUE(read != nullptr && read(values) == 1) << "the module has no Settings";
-    return LiveSettings{values[0], values[1], values[2], values[3], values[4]};
+    return LiveSettings{values[0], values[1], values[2], values[3], values[4], values[5]};
 }
 
 void HostFixture::setModuleSettings(const LiveSettings& values) const {
-    int fields[5] = {values.songs, values.minutes, values.countMode, values.stopMethod, values.finalAction};
+    int fields[6] = {values.songs,      values.minutes,     values.countMode,
+                     values.stopMethod, values.finalAction, values.fadeSeconds};
     ProbeFunction write = probe(host->module(), "nightcapWriteSettings");
     EXPECT_NE(write, nullptr) << "this module has no settings probe";
     EXPECT_TRUE(write != nullptr && write(fields) == 1) << "the module has no Settings";

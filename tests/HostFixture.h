@@ -17,17 +17,18 @@
 #include "host/PlayerWindow.h"
 #include "host/PluginHost.h"
 
-// The five live values of the module's Settings, in its field order.
+// The six live values of the module's Settings, in its field order.
 struct LiveSettings {
     int songs;
     int minutes;
     int countMode;
     int stopMethod;
     int finalAction;
+    int fadeSeconds = 5;
 
     bool operator==(const LiveSettings& other) const {
         return songs == other.songs && minutes == other.minutes && countMode == other.countMode &&
-               stopMethod == other.stopMethod && finalAction == other.finalAction;
+               stopMethod == other.stopMethod && finalAction == other.finalAction && fadeSeconds == other.fadeSeconds;
     }
 };
 
@@ -51,8 +52,9 @@ protected:
 
     std::string settingsPath() const { return folder + "\\gen_nightcap.dat"; }
     void writeSettingsBytes(const std::vector<unsigned char>& bytes) const;
-    // countMode, stopMethod, finalAction, songs, minutes: the file's order.
-    void writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes) const;
+    // countMode, stopMethod, finalAction, songs, minutes, fade: the file's order.
+    void writeSettings(int countMode, int stopMethod, int finalAction, int songs, int minutes,
+                       int fadeSeconds = 5) const;
     std::vector<unsigned char> readSettingsBytes() const;
     std::vector<std::string> filesInFolder() const;
     // Where the module keeps its settings while its own folder refuses them.

@@ -17,6 +17,7 @@ struct Ending {
 };
 const Ending Endings[] = {
     {FinalAction::StopPlaying, "stop playing", NULL},
+    {FinalAction::Pause, "pause", NULL},
     {FinalAction::QuitPlayer, "quit Winamp", "quit Winamp"},
     {FinalAction::HaltComputer, "power off", "power off the computer"},
     {FinalAction::Sleep, "sleep", "put the computer to sleep"},
@@ -44,8 +45,18 @@ void copyText(char* to, size_t size, const char* text) {
     to[length] = '\0';
 }
 
-void describeCountdown(const SettingsValues& countdown, char* text) {
+void describeCountdown(const SettingsValues& countdown, long long fadeMsLeft, char* text) {
     const Ending& ending = endingFor(countdown.finalAction);
+    if (fadeMsLeft >= 0) {
+        // Whole units left, rounded up: "0 seconds" would say the end is now.
+        const long long MsPerMinute = 60000;
+        bool inMinutes = fadeMsLeft >= MsPerMinute;
+        long long unitMs = inMinutes ? MsPerMinute : 1000;
+        int left = static_cast<int>((fadeMsLeft + unitMs - 1) / unitMs);
+        const char* unit = inMinutes ? (left == 1 ? "minute" : "minutes") : (left == 1 ? "second" : "seconds");
+        wsprintfA(text, "Nightcap: fading out, %d %s left, then %s", left, unit, ending.tip);
+        return;
+    }
     bool minutes = countdown.countMode == CountMode::Minutes;
     int count = minutes ? countdown.minutes : countdown.songs;
     // The minutes are spent and the end waits for the song: "0 minutes left"
@@ -62,19 +73,11 @@ IconWarning warningFor(const SettingsValues& countdown) {
     if (endingFor(countdown.finalAction).warning == NULL) {
         return NoWarning;
     }
-    if (countdown.countMode == CountMode::Songs) {
-        return countdown.songs == 1 ? LastSong : NoWarning;
+    if (countdown.countMode == CountMode::Songs ||
+        (countdown.countMode == CountMode::Minutes && countdown.stopMethod == StopMethod::WaitForSongEnd)) {
+        return LastSong;
     }
-    if (countdown.countMode == CountMode::Minutes) {
-        if (countdown.minutes == 1) {
-            return OneMinuteLeft;
-        }
-        // No minutes left, and the end waits for the song that plays.
-        if (countdown.minutes <= 0 && countdown.stopMethod == StopMethod::WaitForSongEnd) {
-            return LastSong;
-        }
-    }
-    return NoWarning;
+    return countdown.countMode == CountMode::Minutes ? OneMinuteLeft : NoWarning;
 }
 
 void describeWarning(IconWarning warning, int finalAction, char* title, size_t titleChars, char* text,

@@ -9,10 +9,14 @@
 
 const int IconTipChars = 128;
 
-// "Nightcap: 25 minutes left, then power off", into text of IconTipChars.
-void describeCountdown(const SettingsValues& countdown, char* text);
+// "Nightcap: 25 minutes left, then power off", into text of IconTipChars;
+// during a fade longer than the shortest, fadeMsLeft (else -1) says how
+// much of it is left: "Nightcap: fading out, 9 minutes left, then ...".
+void describeCountdown(const SettingsValues& countdown, long long fadeMsLeft, char* text);
 
-// What the balloon says, if anything is to be said now.
+// What the balloon says a minute before the end: nothing for an ending that
+// leaves the player and the computer on; "one minute left" where a clock
+// decides the end, "the last song" where a song's end does.
 enum IconWarning { NoWarning, OneMinuteLeft, LastSong };
 IconWarning warningFor(const SettingsValues& countdown);
 

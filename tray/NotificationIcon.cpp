@@ -39,7 +39,6 @@ NotificationIcon::NotificationIcon(Settings& settings, CountdownEngine& engine, 
       added(false),
       versionThree(false),
       wanted(false),
-      warned(false),
       menuOpen(false),
       destroyAfterMenu(false) {
     shownTip[0] = '\0';
@@ -59,20 +58,28 @@ NotificationIcon::~NotificationIcon() {
 
 void NotificationIcon::countdownArmed() {
     wanted = true;
-    warned = false;
     if (window == NULL && !createWindow()) {
         return;
     }
     addIcon();
-    warnIfDue();
 }
 
 void NotificationIcon::countsChanged() {
-    if (!wanted) {
-        return;
+    if (wanted) {
+        updateTip();
     }
-    updateTip();
-    warnIfDue();
+}
+
+void NotificationIcon::fadeProgressed() {
+    if (wanted) {
+        updateTip();
+    }
+}
+
+void NotificationIcon::endNear() {
+    if (wanted) {
+        warn();
+    }
 }
 
 void NotificationIcon::countdownDisarmed() {
@@ -145,8 +152,14 @@ void NotificationIcon::fill(NOTIFYICONDATAA& data, UINT flags) const {
     copyText(data.szTip, sizeof data.szTip, shownTip);
 }
 
+// The fade's time left is worth saying only for the longer ones.
+void NotificationIcon::describe(char* tip) const {
+    bool longFade = engine.fading() && usableFadeSeconds(settings.getFadeSeconds()) > DefaultFadeSeconds;
+    describeCountdown(settings.values(), longFade ? engine.fadeMsLeft() : -1, tip);
+}
+
 bool NotificationIcon::addIcon() {
-    describeCountdown(settings.values(), shownTip);
+    describe(shownTip);
     NOTIFYICONDATAA data;
     fill(data, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     // Refused while the shell is not there yet; "TaskbarCreated" tries again.
@@ -173,7 +186,7 @@ void NotificationIcon::removeIcon() {
 // Only when the words change: most ticks change no count.
 void NotificationIcon::updateTip() {
     char tip[IconTipChars];
-    describeCountdown(settings.values(), tip);
+    describe(tip);
     if (!added || strcmp(tip, shownTip) == 0) {
         return;
     }
@@ -183,17 +196,11 @@ void NotificationIcon::updateTip() {
     Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
-void NotificationIcon::warnIfDue() {
+void NotificationIcon::warn() {
     IconWarning warning = warningFor(settings.values());
-    if (warning == NoWarning) {
-        // More was given after the warning: warn again when it runs out.
-        warned = false;
+    if (warning == NoWarning || !added) {
         return;
     }
-    if (warned || !added) {
-        return;
-    }
-    warned = true;
     NOTIFYICONDATAA data;
     fill(data, NIF_INFO);
     describeWarning(warning, settings.getFinalAction(), data.szInfoTitle, sizeof data.szInfoTitle, data.szInfo,

@@ -49,6 +49,8 @@ public:
 
     void countdownArmed() override;
     void countsChanged() override;
+    void fadeProgressed() override;
+    void endNear() override;
     void countdownDisarmed() override;
 
 private:
@@ -58,8 +60,9 @@ private:
     void destroyWindow();
     bool addIcon();
     void removeIcon();
+    void describe(char* tip) const;
     void updateTip();
-    void warnIfDue();
+    void warn();
     void showMenu();
     void act(IconMenuAction action);
     void fill(NOTIFYICONDATAA& data, UINT flags) const;
@@ -74,7 +77,6 @@ private:
     bool added;               // the shell shows the icon
     bool versionThree;        // and tells clicks as Windows 2000 and later do
     bool wanted;              // a countdown runs: the icon should show
-    bool warned;              // the balloon of this last stretch was shown
     bool menuOpen;
     bool destroyAfterMenu;    // the countdown ended while the menu was open
     char shownTip[IconTipChars];

@@ -83,19 +83,19 @@ TEST(FormCheckTest, WhichBoxTheFormCallsFor) {
         FormProblem problem;
         int asked;                  // times the player was asked
     } rows[] = {
-        {{Songs, WaitForSongEnd, 3, 0, 5}, nullptr, true, SongsZero, 0},
-        {{Songs, WaitForSongEnd, 3, 2, 0}, nullptr, true, FormAccepted, 1},
-        {{Songs, WaitForSongEnd, 3, -2, 0}, nullptr, false, NothingPlaysNotice, 1},
-        {{Minutes, WaitForSongEnd, 3, 0, 0}, nullptr, true, FormAccepted, 1},
-        {{Minutes, WaitForSongEnd, 3, 5, 0}, nullptr, false, MinutesZeroSilent, 1},
-        {{Minutes, ShadeOut, 3, 5, 0}, nullptr, true, MinutesZero, 0},
-        {{Minutes, StopNow, 3, 5, 0}, nullptr, false, MinutesZero, 0},
-        {{Minutes, StopNow, 3, 0, 1}, nullptr, false, FormAccepted, 0},  // minutes left: the player is not asked
-        {{Minutes, WaitForSongEnd, 3, 0, -1}, nullptr, false, FormAccepted, 0},
-        {{Songs, WaitForSongEnd, 4, 3, 10}, &Possible, true, FormAccepted, 1},
-        {{Songs, WaitForSongEnd, 4, 0, 10}, &Impossible, true, EndingImpossible, 0},
-        {{Minutes, StopNow, 5, 5, 0}, &Impossible, true, EndingImpossible, 0},
-        {{7, WaitForSongEnd, 3, 0, 0}, nullptr, false, FormAccepted, 0},
+        {{Songs, WaitForSongEnd, 3, 0, 5, 5}, nullptr, true, SongsZero, 0},
+        {{Songs, WaitForSongEnd, 3, 2, 0, 5}, nullptr, true, FormAccepted, 1},
+        {{Songs, WaitForSongEnd, 3, -2, 0, 5}, nullptr, false, NothingPlaysNotice, 1},
+        {{Minutes, WaitForSongEnd, 3, 0, 0, 5}, nullptr, true, FormAccepted, 1},
+        {{Minutes, WaitForSongEnd, 3, 5, 0, 5}, nullptr, false, MinutesZeroSilent, 1},
+        {{Minutes, ShadeOut, 3, 5, 0, 5}, nullptr, true, MinutesZero, 0},
+        {{Minutes, StopNow, 3, 5, 0, 5}, nullptr, false, MinutesZero, 0},
+        {{Minutes, StopNow, 3, 0, 1, 5}, nullptr, false, FormAccepted, 0},  // minutes left: the player is not asked
+        {{Minutes, WaitForSongEnd, 3, 0, -1, 5}, nullptr, false, FormAccepted, 0},
+        {{Songs, WaitForSongEnd, 4, 3, 10, 5}, &Possible, true, FormAccepted, 1},
+        {{Songs, WaitForSongEnd, 4, 0, 10, 5}, &Impossible, true, EndingImpossible, 0},
+        {{Minutes, StopNow, 5, 5, 0, 5}, &Impossible, true, EndingImpossible, 0},
+        {{7, WaitForSongEnd, 3, 0, 0, 5}, nullptr, false, FormAccepted, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE("mode " + std::to_string(row.form.countMode) + " method " + std::to_string(row.form.stopMethod) +

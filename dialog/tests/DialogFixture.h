@@ -41,9 +41,9 @@ inline std::string enabledStates(DialogDriver& d) {
     return states;
 }
 
-const char IdleSongs[] = "eeeee-ee---eeeeeee";
-const char IdleMinutes[] = "eeee-eeeeeeeeeeeee";
-const char Running[] = "ee---------e-----e";
+const char IdleSongs[] = "eeeee-ee----eeeeeeee";
+const char IdleMinutes[] = "eeee-eeeeeeeeeeeeeee";
+const char Running[] = "ee----------e------e";
 
 // The checked radio buttons, by name.
 inline std::string checkedButtons(DialogDriver& d) {
@@ -52,7 +52,7 @@ inline std::string checkedButtons(DialogDriver& d) {
         const char* name;
     } buttons[] = {
         {IDC_COUNT_SONGS, "songs"},    {IDC_COUNT_MINUTES, "minutes"},    {IDC_WAIT_SONG_END, "wait"},
-        {IDC_FADE_OUT, "fade"},        {IDC_STOP_NOW, "stop-now"},        {IDC_STOP_PLAYING, "stop-playing"},
+        {IDC_FADE_OUT, "fade"},        {IDC_STOP_NOW, "stop-now"},        {IDC_STOP_PLAYING, "stop-playing"}, {IDC_PAUSE, "pause"},
         {IDC_QUIT_PLAYER, "quit"},     {IDC_HALT_COMPUTER, "halt"},       {IDC_SLEEP, "sleep"},
         {IDC_HIBERNATE, "hibernate"},
     };

@@ -102,14 +102,14 @@ TEST_F(DialogTest, EachRadioSetIsExclusiveOnItsOwn) {
     EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 3, 10));
 }
 
-// The five endings are one set: the arrow keys reach each of them, check
+// The six endings are one set: the arrow keys reach each of them, check
 // the one they reach, and closing saves it.
-TEST_F(DialogTest, ArrowsReachAllFiveEndings) {
+TEST_F(DialogTest, ArrowsReachAllSixEndings) {
     startPlugin();
     driver->then([](DialogDriver& d) { d.tab(); });
     driver->then([](DialogDriver& d) { d.tab(); });  // to the checked ending
     std::vector<std::string> reached;
-    const UINT keys[] = {VK_DOWN, VK_DOWN, VK_UP, VK_UP, VK_UP, VK_UP, 0};  // 0: Esc instead
+    const UINT keys[] = {VK_DOWN, VK_DOWN, VK_UP, VK_UP, VK_UP, VK_UP, VK_UP, 0};  // 0: Esc instead
     for (UINT key : keys) {
         driver->then([&reached, key](DialogDriver& d) {
             reached.push_back(std::to_string(d.focusedId()) + " " + checkedButtons(d));
@@ -124,7 +124,7 @@ TEST_F(DialogTest, ArrowsReachAllFiveEndings) {
     EXPECT_EQ(reached, (std::vector<std::string>{"1010 songs wait halt", "1014 songs wait sleep",
                                                  "1015 songs wait hibernate", "1014 songs wait sleep",
                                                  "1010 songs wait halt", "1009 songs wait quit",
-                                                 "1008 songs wait stop-playing"}));
+                                                 "1017 songs wait pause", "1008 songs wait stop-playing"}));
     EXPECT_EQ(readSettingsBytes(), settingsBytes(1, 1, 1, 3, 10));
 }
 
@@ -169,20 +169,19 @@ TEST_F(DialogTest, TabVisitsEnabledStopsOnlyAndEnterPressesTheButton) {
         visited.clear();
         d.click(IDC_COUNT_MINUTES);
     });
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         driver->then([&](DialogDriver& d) {
             visited.push_back(d.focusedId());
             d.tab();
         });
     }
     driver->then([&](DialogDriver& d) {
-        EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_MINUTES, IDC_MINUTES, IDC_WAIT_SONG_END, IDC_HALT_COMPUTER,
-                                             IDC_START_STOP}));
+        EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_MINUTES, IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_LENGTH,
+                                             IDC_HALT_COMPUTER, IDC_START_STOP}));
         EXPECT_EQ(d.focusedId(), IDC_COUNT_MINUTES);
-        d.tab();
-        d.tab();
-        d.tab();
-        d.tab();
+        for (int i = 0; i < 5; ++i) {
+            d.tab();
+        }
     });
     driver->then([](DialogDriver& d) {
         EXPECT_EQ(d.focusedId(), IDC_START_STOP);

@@ -106,7 +106,7 @@ TEST_F(DialogTest, EndingsThisComputerCannotMake) {
         player.play();
         startPlugin();
         c.set(*host);
-        const std::string idle = std::string("eeeee-ee---eeee") + c.endings + "e";
+        const std::string idle = std::string("eeeee-ee----eeeee") + c.endings + "e";
         const std::string checked = c.saved == FinalAction::Sleep ? "songs wait sleep" : "songs wait hibernate";
         HWND shown = NULL;
         driver->then([&](DialogDriver& d) {
@@ -147,7 +147,7 @@ TEST_F(DialogTest, EndingsThisComputerCannotMake) {
         d.click(IDC_START_STOP);
     });
     driver->then([](DialogDriver& d) {
-        EXPECT_EQ(enabledStates(d), "eeeee-ee---eeee--e");
+        EXPECT_EQ(enabledStates(d), "eeeee-ee----eeeee--e");
         d.escape();
     });
     open();

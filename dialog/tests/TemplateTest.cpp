@@ -104,7 +104,8 @@ const Control FirstSixteen[] = {
     {IDC_HALT_COMPUTER, "Button", 0x50000009, "Halt Computer", 54, 116, 62, 10},
     {IDC_START_STOP, "Button", 0x50010000, "", 160, 113, 50, 14},
 };
-const short FirstHeight = 140;  // the first dialog's height; its width stays
+const short FirstWidth = 221;   // the first dialog's size
+const short FirstHeight = 140;
 const size_t GroupBox = 0;
 const size_t StartButton = 15;
 
@@ -168,10 +169,10 @@ TEST_F(TemplateTest, HeaderAndControlsFieldByField) {
     EXPECT_EQ(style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT));
     EXPECT_EQ(read.dword(), 0u) << "extended style";
     WORD count = read.word();
-    ASSERT_EQ(count, 18);
+    ASSERT_EQ(count, 20);
     EXPECT_EQ(read.coordinate(), 0);
     EXPECT_EQ(read.coordinate(), 0);
-    EXPECT_EQ(read.coordinate(), 221);
+    short width = read.coordinate();
     short height = read.coordinate();
     EXPECT_EQ(read.nameOrOrdinal(), "") << "menu";
     EXPECT_EQ(read.nameOrOrdinal(), "") << "window class";
@@ -197,71 +198,113 @@ TEST_F(TemplateTest, HeaderAndControlsFieldByField) {
         ASSERT_FALSE(read.overrun());
         controls.push_back(control);
     }
-
-    // The two new endings come right after "Halt Computer".
-    std::vector<Control> old = controls;
-    size_t halt = 14;
-    ASSERT_EQ(controls[halt].id, IDC_HALT_COMPUTER);
-    old.erase(old.begin() + static_cast<long>(halt) + 1, old.begin() + static_cast<long>(halt) + 3);
-    const Control endings[] = {controls[halt + 1], controls[halt + 2]};
-    EXPECT_EQ(endings[0].id, IDC_SLEEP);
-    EXPECT_EQ(endings[0].text, "Sleep");
-    EXPECT_EQ(endings[1].id, IDC_HIBERNATE);
-    EXPECT_EQ(endings[1].text, "Hibernate");
+    std::vector<int> order;
+    for (const Control& control : controls) {
+        order.push_back(control.id);
+    }
+    // The later controls where they belong: the fade's length after the stop
+    // methods, "Pause" right after "Stop Playing", "Sleep" and "Hibernate"
+    // right after "Halt Computer".
+    EXPECT_EQ(order, (std::vector<int>{-1, -1, IDC_COUNT_SONGS, IDC_COUNT_MINUTES, IDC_SONGS, IDC_MINUTES,
+                                       IDC_SONGS_LABEL, IDC_MINUTES_LABEL, IDC_WAIT_SONG_END, IDC_FADE_OUT,
+                                       IDC_STOP_NOW, IDC_FADE_LENGTH, -1, IDC_STOP_PLAYING, IDC_PAUSE,
+                                       IDC_QUIT_PLAYER, IDC_HALT_COMPUTER, IDC_SLEEP, IDC_HIBERNATE,
+                                       IDC_START_STOP}));
+    std::vector<Control> first;
+    const Control* list = nullptr;
+    std::vector<const Control*> later;
+    for (const Control& control : controls) {
+        if (control.id == IDC_FADE_LENGTH) {
+            list = &control;
+        } else if (control.id == IDC_PAUSE || control.id == IDC_SLEEP || control.id == IDC_HIBERNATE) {
+            later.push_back(&control);
+        } else {
+            first.push_back(control);
+        }
+    }
+    ASSERT_EQ(first.size(), 16u);
+    ASSERT_NE(list, nullptr);
 
     // The sixteen: ids, classes, styles, texts and order as ever, and where
-    // they stood, but for the box and the button.
-    for (size_t i = 0; i < old.size(); ++i) {
+    // they stood, but for the box, the button, and the endings below
+    // "Pause", one row lower.
+    const int Row = 11;
+    for (size_t i = 0; i < first.size(); ++i) {
         const Control& was = FirstSixteen[i];
-        const Control& is = old[i];
+        const Control& is = first[i];
         SCOPED_TRACE("old control " + std::to_string(i + 1) + " \"" + was.text + "\"");
         EXPECT_EQ(is.id, was.id);
         EXPECT_EQ(is.className, className(was.className));
         EXPECT_EQ(is.style, was.style);
         EXPECT_EQ(is.text, was.text);
+        if (i == GroupBox || i == StartButton) {
+            continue;
+        }
         EXPECT_EQ(is.x, was.x);
         EXPECT_EQ(is.width, was.width);
-        if (i != StartButton) {
-            EXPECT_EQ(is.y, was.y);
-        }
-        if (i != GroupBox) {
-            EXPECT_EQ(is.height, was.height);
-        }
+        EXPECT_EQ(is.height, was.height);
+        bool belowPause = is.id == IDC_QUIT_PLAYER || is.id == IDC_HALT_COMPUTER;
+        EXPECT_EQ(is.y, was.y + (belowPause ? Row : 0));
     }
 
-    // The new ones: automatic radio buttons in the endings' column, below
-    // the others, in the set that "Then, " opens.
+    // The list: a drop-down list right of "Shade out and stop the song", on
+    // its line, a tab stop and a set of its own.
+    const Control& fade = first[9];
+    ASSERT_EQ(fade.id, IDC_FADE_OUT);
+    EXPECT_EQ(list->className, "combobox");
+    EXPECT_EQ(list->style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | WS_VSCROLL |
+                                              CBS_DROPDOWNLIST));
+    EXPECT_GE(list->x, fade.right());
+    EXPECT_LE(list->y, fade.y);
+    EXPECT_GE(list->y + 12, fade.bottom()) << "the closed list's line holds the button's";
+    EXPECT_GE(list->height, 8 * 8) << "room for the eight lengths when it drops";
+
+    // The six endings: automatic radio buttons in one column, each below the
+    // last, clear of the start button, in the set that "Then, " opens.
     const Control& box = controls[0];
-    int previousBottom = controls[halt].bottom();
-    for (const Control& ending : endings) {
-        SCOPED_TRACE(ending.text);
-        EXPECT_EQ(ending.className, "button");
-        EXPECT_EQ(ending.style, 0x50000009u) << "BS_AUTORADIOBUTTON, no WS_GROUP, no WS_TABSTOP";
-        EXPECT_EQ(ending.x, controls[halt].x);
-        EXPECT_EQ(ending.height, controls[halt].height);
-        EXPECT_GE(ending.y, previousBottom);
-        previousBottom = ending.bottom();
-        EXPECT_LE(ending.bottom(), box.bottom());
-        EXPECT_LE(ending.right(), controls[halt + 3].x) << "clear of the start button";
-    }
-    // A set runs from a control with WS_GROUP up to the next one.
-    size_t groupOfHalt = 0;
-    for (size_t i = 0; i <= halt + 2; ++i) {
-        if (controls[i].style & WS_GROUP) {
-            groupOfHalt = i;
+    const Control& button = controls.back();
+    std::vector<const Control*> endings;
+    for (const Control& control : controls) {
+        if (control.id >= IDC_STOP_PLAYING && control.id <= IDC_HALT_COMPUTER) {
+            endings.push_back(&control);
+        } else if (control.id == IDC_SLEEP || control.id == IDC_HIBERNATE || control.id == IDC_PAUSE) {
+            endings.push_back(&control);
         }
     }
-    EXPECT_EQ(controls[groupOfHalt].text, "Then, ") << "Sleep and Hibernate join the set of Halt Computer";
+    ASSERT_EQ(endings.size(), 6u);
+    int previousBottom = 0;
+    for (const Control* ending : endings) {
+        SCOPED_TRACE(ending->text);
+        EXPECT_EQ(ending->className, "button");
+        EXPECT_EQ(ending->style, 0x50000009u) << "BS_AUTORADIOBUTTON, no WS_GROUP, no WS_TABSTOP";
+        EXPECT_EQ(ending->x, endings[0]->x);
+        EXPECT_EQ(ending->height, endings[0]->height);
+        EXPECT_GE(ending->y, previousBottom);
+        previousBottom = ending->bottom();
+        EXPECT_LE(ending->bottom(), box.bottom());
+        EXPECT_LE(ending->right(), button.x) << "clear of the start button";
+    }
+    EXPECT_EQ(later[0]->text, "Pause");
+    EXPECT_EQ(later[1]->text, "Sleep");
+    EXPECT_EQ(later[2]->text, "Hibernate");
+    size_t groupOfEndings = 0;
+    for (size_t i = 0; i + 1 < controls.size(); ++i) {
+        if (controls[i].style & WS_GROUP) {
+            groupOfEndings = i;
+        }
+    }
+    EXPECT_EQ(controls[groupOfEndings].text, "Then, ") << "the six endings are one set";
 
-    // The box holds them all and grew by what it holds; the dialog grew with
-    // it; "start now" keeps its place at the bottom right.
+    // The box holds them all; the dialog grew with it; "start now" keeps its
+    // place at the bottom right.
     const Control& firstBox = FirstSixteen[GroupBox];
     const Control& firstButton = FirstSixteen[StartButton];
-    const Control& button = old[StartButton];
-    EXPECT_EQ(box.height - firstBox.height, endings[1].bottom() - FirstSixteen[halt].bottom());
+    EXPECT_GE(box.right(), list->right());
     EXPECT_EQ(height - box.bottom(), FirstHeight - firstBox.bottom());
+    EXPECT_EQ(width - box.right(), FirstWidth - firstBox.right());
     EXPECT_EQ(box.bottom() - button.bottom(), firstBox.bottom() - firstButton.bottom());
     EXPECT_EQ(box.right() - button.right(), firstBox.right() - firstButton.right());
+    EXPECT_EQ(box.bottom() - endings.back()->bottom(), firstBox.bottom() - FirstSixteen[14].bottom());
 }
 
 }  // namespace

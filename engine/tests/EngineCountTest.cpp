@@ -138,7 +138,7 @@ TEST_F(EngineTest, TwoSongsEndToEndWithTheDialogFollowing) {
     }
     EXPECT_EQ(postLines, (Lines{CountsChanged, CountsChanged, Finished, CountsChanged}));
     // The end: the stop command, then the two notices.
-    EXPECT_EQ(endLines, (Lines{"killtimer", StopSent, Finished, CountsChanged}));
+    EXPECT_EQ(endLines, (Lines{"killtimer", StopSent, RepeatSwitchedOff, Finished, CountsChanged}));
     EXPECT_EQ(player.state, PlayerModel::Stopped);
 }
 
@@ -193,7 +193,7 @@ TEST_F(EngineTest, StoppingThePlayerMidSongEndsTheWait) {
     play(2);
     player.stop();  // the position answer is -1 now, read as 0
     EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked}));  // fell back from mid-song: not an end
-    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, PlayStateAsked, "killtimer", StopSent}));
+    EXPECT_EQ(tick(), (Lines{PositionAsked, RepeatAsked, PlayStateAsked, "killtimer", StopSent, RepeatSwitchedOff}));
 }
 
 TEST_F(EngineTest, PausedWhenTheMinutesRunOutWaitsOn) {

@@ -2,50 +2,17 @@
 
 #include "engine/tests/EngineFixture.h"
 
-// --- stop methods ---
-
-TEST_F(EngineTest, ShadeOutSequences) {
-    struct Case {
-        int volume;     // the player's answer
-        int firstStep;  // the loudest volume set
-        int pauseMs;
-    };
-    const Case cases[] = {{255, 255, 19}, {128, 128, 39}, {1, 1, 5000}, {0, 0, 0}, {1000, 255, 19}, {-5, 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.volume);
-        restartHost();
-        player.answerOverride = [&](UINT, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            if (lParam == VolumeMessage && wParam == VolumeQuery) {
-                result = c.volume;
-                return true;
-            }
-            return false;
-        };
-        playing(1000);
-        startCountdown(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::StopPlaying, 3, -1);
-        host->sleptMs = 0;
-        Lines expected = {"killtimer", VolumeAsked};
-        for (int level = c.firstStep; level >= 1; --level) {
-            expected.push_back(volumeLine(level));
-            expected.push_back("sleep " + std::to_string(c.pauseMs));
-        }
-        expected.push_back(StopSent);
-        expected.push_back(volumeLine(c.volume));  // the player's own answer again
-        expected.push_back(StopSent);           // the final action
-        EXPECT_EQ(tick(), expected);
-        EXPECT_LE(host->sleptMs, 5000);
-    }
-}
+// --- stop methods (the fade has its own tests) ---
 
 TEST_F(EngineTest, StopDirectlyOrNotAtAll) {
     playing(1000);
-    startCountdown(CountMode::Minutes, StopMethod::StopNow, 6, 3, -1);
-    setModuleSettings({3, -1, CountMode::Minutes, StopMethod::StopNow, 6});
+    startCountdown(CountMode::Minutes, StopMethod::StopNow, 9, 3, -1);
+    setModuleSettings({3, -1, CountMode::Minutes, StopMethod::StopNow, 9});
     EXPECT_EQ(tick(), (Lines{"killtimer", StopSent}));
     for (int method : {0, 4, INT_MAX}) {
         restartHost();
         startCountdown(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, -1);
-        setModuleSettings({3, -1, CountMode::Minutes, method, 6});
+        setModuleSettings({3, -1, CountMode::Minutes, method, 9});
         EXPECT_EQ(tick(), Lines{"killtimer"}) << "stop method " << method;
         EXPECT_FALSE(armed());
     }
@@ -84,7 +51,7 @@ TEST_F(EngineTest, FinalActions) {
     EXPECT_TRUE(host->tokenAccess.empty()) << "the token is closed again";
     EXPECT_EQ(startButtonAfterwards(), "start now");
 
-    for (int action : {0, 6, INT_MIN}) {
+    for (int action : {0, 7, INT_MIN}) {
         restartHost();
         startCountdown(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, -1, 10);
         setModuleSettings({-1, 10, CountMode::Songs, StopMethod::WaitForSongEnd, action});

@@ -6,6 +6,8 @@
 
 #include <limits.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "dialog/resource.h"
@@ -35,14 +37,25 @@ inline std::string volumeLine(int volume) {
     return "send 1024 " + std::to_string(volume) + " 122";
 }
 
+const char* const RepeatSwitchedOff = "send 1024 0 253";
+const char* const PauseSent = "send 273 40046 0";
+
+// The fade's curve, written here on its own: from `from`, a hundredth of it
+// (40 dB) down at the end, equal steps of loudness between, never below 1.
+inline int curveLevel(int from, long long elapsedMs, long long lengthMs) {
+    double part = elapsedMs >= lengthMs ? 1.0 : static_cast<double>(elapsedMs) / static_cast<double>(lengthMs);
+    int level = static_cast<int>(std::lround(from * std::pow(10.0, -2.0 * part)));
+    return level < 1 ? 1 : level;
+}
+
 class EngineTest : public HostFixture {
 protected:
-    // Saves the five values, loads and initialises the module, and starts the
-    // countdown from the dialog as the user would. Afterwards the trace holds
-    // only what the countdown does.
+    // Saves the six values (the fade's length from fadeSeconds), loads and
+    // initialises the module, and starts the countdown from the dialog as the
+    // user would. Afterwards the trace holds only what the countdown does.
     void startCountdown(int countMode, int stopMethod, int finalAction, int songs, int minutes,
                         const char* dll = ProbeModule) {
-        writeSettings(countMode, stopMethod, finalAction, songs, minutes);
+        writeSettings(countMode, stopMethod, finalAction, songs, minutes, fadeSeconds);
         startPlugin(dll);
         inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }});
         ASSERT_TRUE(armed()) << "the dialog did not start the countdown";
@@ -68,6 +81,7 @@ protected:
     void restartHost() { host.reset(new PluginHost()); }
 
     bool armed() const { return host->liveTimers() == 1; }
+    int fadeSeconds = 5;
 
     // One tick; returns what it did.
     Lines tick() {

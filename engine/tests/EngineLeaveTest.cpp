@@ -83,9 +83,9 @@ TEST_F(EngineTest, ACountdownStartedDuringTheEndOutlivesIt) {
         Lines ending;   // that message and what the old end sends after it
     };
     const Case cases[] = {
-        // The fade ends at its fifth step and gives the volume back; no stop
-        // command, no final action.
-        {StopMethod::ShadeOut, FinalAction::HaltComputer, 5, {volumeLine(196), volumeLine(200)}},
+        // The fade ends at its fifth step and gives the volume back (inside
+        // the step, before it is recorded); no stop command, no final action.
+        {StopMethod::ShadeOut, FinalAction::HaltComputer, 5, {volumeLine(curveLevel(200, 5 * 20, 5000))}},
         // In the final action's stop command: no power-off after it.
         {StopMethod::StopNow, FinalAction::HaltComputer, 2, {StopSent}},
     };
@@ -114,7 +114,7 @@ TEST_F(EngineTest, ACountdownStartedDuringTheEndOutlivesIt) {
                 d.click(IDC_START_STOP);
                 restartedAt = host->trace.events.size();
             };
-            d.tick();
+            d.tick(30);  // the whole end, the fade's steps between the ticks
             player.insideMessage = nullptr;
         }});
         ASSERT_NE(restartedAt, 0u) << "the listener never got to restart";
@@ -145,7 +145,7 @@ TEST_F(EngineTest, AQuitDuringTheEndEndsIt) {
         int volume;
     };
     const Case cases[] = {
-        {StopMethod::ShadeOut, 5, {volumeLine(196)}, 196},
+        {StopMethod::ShadeOut, 5, {volumeLine(curveLevel(200, 5 * 20, 5000))}, curveLevel(200, 5 * 20, 5000)},
         {StopMethod::StopNow, 1, {StopSent}, 200},  // no power-off after it
     };
     for (const Case& c : cases) {
@@ -166,7 +166,8 @@ TEST_F(EngineTest, AQuitDuringTheEndEndsIt) {
                 quitAt = host->trace.events.size();
             }
         };
-        host->tick();
+        for (int i = 0; i < 30 && quitAt == 0 && host->tick(); ++i) {
+        }
         player.insideMessage = nullptr;
         ASSERT_NE(quitAt, 0u) << "the player never got to quit";
         Lines after;

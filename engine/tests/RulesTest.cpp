@@ -7,6 +7,8 @@
 #include <limits.h>
 #include <string.h>
 
+#include <cmath>
+
 #include "engine/CountdownRules.h"
 #include "engine/PowerAbilities.h"
 #include "settings/SettingsRecord.h"
@@ -59,6 +61,87 @@ TEST(RulesTest, MoreIsTenMinutesOrOneSongAndNeverWraps) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(extendedCount(row.count, row.more), row.result) << row.count << " + " << row.more;
+    }
+}
+
+// The curve against its formula, written here on its own: round(V ×
+// 10^(−2t/L)), at least 1, from V at the start to a hundredth at the end.
+TEST(RulesTest, TheFadeFallsByEqualStepsOfLoudness) {
+    for (int from : {255, 200, 10}) {
+        for (long long length : {5000LL, 600000LL}) {
+            for (long long at : {0LL, length / 10, length / 4, length / 2, 3 * length / 4, length - 1, length,
+                                 length + 500}) {
+                double part = at >= length ? 1.0 : static_cast<double>(at) / static_cast<double>(length);
+                long long expected = std::lround(from * std::pow(10.0, -2.0 * part));
+                EXPECT_EQ(fadeLevel(from, at, length), expected < 1 ? 1 : expected)
+                    << from << " at " << at << " of " << length;
+            }
+        }
+    }
+    // Half-way is a tenth, 20 dB down; the end a hundredth, never 0.
+    EXPECT_EQ(fadeLevel(255, 2500, 5000), 26);
+    EXPECT_EQ(fadeLevel(255, 5000, 5000), 3);
+    EXPECT_EQ(fadeLevel(10, 5000, 5000), 1);
+    // Nothing to fade from: left as it is.
+    EXPECT_EQ(fadeLevel(1, 2500, 5000), 1);
+    EXPECT_EQ(fadeLevel(0, 2500, 5000), 0);
+    EXPECT_EQ(fadeLevel(-5, 2500, 5000), -5);
+}
+
+TEST(RulesTest, AFadeStepsAboutALevelAtATime) {
+    const struct {
+        int from;
+        long long lengthMs;
+        unsigned int stepMs;
+    } rows[] = {
+        {255, 5000, 20},     // the fastest the system's timers are worth asking for
+        {255, 60000, 51},
+        {255, 120000, 102},
+        {255, 600000, 500},  // as slow as the countdown's own ticks
+        {10, 5000, 108},
+        {1, 5000, 500},      // nothing to step
+        {255, 0, 500},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(fadeStepMs(row.from, row.lengthMs), row.stepMs) << row.from << " over " << row.lengthMs;
+    }
+}
+
+// When the computer goes or the player quits, as a tick sees it: the moment
+// the minutes are spent, the fade's end, or the end of the song that ends
+// the countdown; unknown while that song is not yet playing.
+TEST(RulesTest, WhenTheEndComes) {
+    using namespace CountMode;
+    using namespace StopMethod;
+    const long long Song = 245000;
+    const struct {
+        CountdownClock clock;
+        long long ms;
+    } rows[] = {
+        // count mode, stop method, songs, minutes, minute ticks, fade, fading, fade left, song known, length, position
+        {{Minutes, StopNow, 3, 1, 0, 5000, false, 0, false, 0, 0}, 60000},
+        {{Minutes, StopNow, 3, 1, 1, 5000, false, 0, false, 0, 0}, 59500},
+        {{Minutes, StopNow, 3, 2, 60, 5000, false, 0, false, 0, 0}, 90000},
+        {{Minutes, StopNow, 3, 0, 0, 5000, false, 0, false, 0, 0}, 0},
+        {{Minutes, ShadeOut, 3, 1, 0, 600000, false, 0, false, 0, 0}, 660000},
+        {{Minutes, ShadeOut, 3, 0, 0, 600000, true, 60000, false, 0, 0}, 60000},   // nine minutes into ten
+        {{Minutes, ShadeOut, 3, 0, 0, 30000, false, 0, false, 0, 0}, 30000},       // about to begin
+        {{Minutes, WaitForSongEnd, 3, 1, 0, 5000, false, 0, true, Song, 1000}, -1},  // the last song not known yet
+        {{Minutes, WaitForSongEnd, 3, 0, 0, 5000, false, 0, true, Song, 60000}, 185000},
+        {{Minutes, WaitForSongEnd, 3, 0, 0, 5000, false, 0, true, Song, 185000}, 60000},
+        {{Minutes, WaitForSongEnd, 3, 0, 0, 5000, false, 0, false, Song, 185000}, -1},  // length not read since it began
+        {{Minutes, WaitForSongEnd, 3, 0, 0, 5000, false, 0, true, Song, 250000}, 0},
+        {{Songs, WaitForSongEnd, 2, 10, 0, 5000, false, 0, true, Song, 200000}, -1},
+        {{Songs, WaitForSongEnd, 1, 10, 0, 5000, false, 0, true, Song, 200000}, 45000},
+        {{Songs, WaitForSongEnd, 1, 10, 0, 5000, false, 0, true, 0, 200000}, -1},
+        {{Songs, WaitForSongEnd, 0, 10, 0, 5000, false, 0, false, 0, 0}, 0},
+        {{Minutes, StopNow, 3, INT_MAX, 0, 5000, false, 0, false, 0, 0}, INT_MAX * 60000LL},
+        {{7, StopNow, 3, 1, 0, 5000, false, 0, false, 0, 0}, -1},
+    };
+    for (const auto& row : rows) {
+        const CountdownClock& c = row.clock;
+        EXPECT_EQ(msUntilEnd(c), row.ms) << "mode " << c.countMode << " method " << c.stopMethod << " songs " << c.songs
+                                         << " minutes " << c.minutes << " position " << c.positionMs;
     }
 }
 

@@ -44,6 +44,7 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
         if (id != 0 && timer.id == id && timer.alive) {
             timer.periodMs = periodMs;
             timer.proc = proc;
+            timer.dueMs = h.clockMs + periodMs;
             if (h.realTimers) {
                 SetTimer(NULL, id, realPeriodMs(periodMs), realTimerProc);
             }
@@ -59,7 +60,7 @@ UINT_PTR WINAPI hostSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC 
     } else {
         granted = 0x4e43 + h.timers.size();
     }
-    h.timers.push_back(PluginHost::Timer{granted, periodMs, proc, true});
+    h.timers.push_back(PluginHost::Timer{granted, periodMs, proc, true, h.clockMs + periodMs});
     return granted;
 }
 
@@ -87,6 +88,23 @@ BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
         found = found || killed;
     }
     return found ? TRUE : failWith<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+}
+
+// The simulated clock; with real timers, the real one at the host's speed,
+// so that the module's measures of time agree with its timers'. Cannot fail.
+DWORD WINAPI hostGetTickCount() {
+    NIGHTCAP_FAILS(GetTickCount);  // counted; it cannot fail
+    PluginHost& h = host();
+    if (h.realTimers) {
+        if (!h.realClockStarted) {
+            h.realClockStarted = true;
+            h.realClockStart = GetTickCount();
+            h.realClockBase = h.clockMs;
+        }
+        DWORD real = GetTickCount() - h.realClockStart;
+        h.clockMs = h.realClockBase + static_cast<long long>(real * h.speed);
+    }
+    return static_cast<DWORD>(h.clockMs & 0xFFFFFFFFLL);
 }
 
 // A pause cannot fail; it is recorded, and slept only with realSleep.
@@ -141,6 +159,7 @@ const Replacement TimerAndMessageReplacements[] = {
     NIGHTCAP_REPLACE("SetTimer", hostSetTimer),
     NIGHTCAP_REPLACE("KillTimer", hostKillTimer),
     NIGHTCAP_REPLACE("Sleep", hostSleep),
+    NIGHTCAP_REPLACE("GetTickCount", hostGetTickCount),
     NIGHTCAP_REPLACE("SendMessageA", hostSendMessageA),
     NIGHTCAP_REPLACE("PostMessageA", hostPostMessageA),
 };

@@ -13,7 +13,7 @@
 namespace {
 
 const std::vector<unsigned char> DefaultFileBytes = {0x01, 0, 0, 0, 0x01, 0, 0, 0, 0x03, 0, 0, 0,
-                                                     0x03, 0, 0, 0, 0x0A, 0, 0, 0};
+                                                     0x03, 0, 0, 0, 0x0A, 0, 0, 0, 0x05, 0, 0, 0};
 
 struct Shown {
     std::string songs;
@@ -21,6 +21,7 @@ struct Shown {
     int countMode;
     int stopMethod;
     int finalAction;
+    std::string fade;
 };
 
 int checkedOf(DialogDriver& d, int first, int count) {
@@ -39,7 +40,7 @@ protected:
     // Opens the dialog, notes what it shows, and closes it with Esc, which
     // saves the working values: the way a user reads and rewrites the file.
     Shown openAndClose(const DialogDriver::Step& edit = nullptr) {
-        Shown shown = {"", "", 0, 0, 0};
+        Shown shown = {"", "", 0, 0, 0, ""};
         DialogDriver driver(playerWindow->handle(), host.get());
         driver.then([&](DialogDriver& d) {
             shown.songs = d.text(IDC_SONGS);
@@ -47,6 +48,7 @@ protected:
             shown.countMode = d.checked(IDC_COUNT_SONGS) ? 1 : (d.checked(IDC_COUNT_MINUTES) ? 2 : 0);
             shown.stopMethod = checkedOf(d, IDC_WAIT_SONG_END, 3);
             shown.finalAction = checkedOf(d, IDC_STOP_PLAYING, 3);
+            shown.fade = d.text(IDC_FADE_LENGTH);
             if (edit) {
                 edit(d);
             }
@@ -96,7 +98,7 @@ TEST_F(SettingsTest, WithoutAFileTheDefaultsStandAndSaveAsDocumented) {
     EXPECT_TRUE(temporaryFiles().empty());
 }
 
-TEST_F(SettingsTest, SavedFileHoldsTheChoicesFirstAndTheCountsLast) {
+TEST_F(SettingsTest, SavedFileHoldsTheChoicesFirstTheCountsThenTheFade) {
     startPlugin();
     openAndClose([](DialogDriver& d) {
         d.paste(IDC_SONGS, "4");
@@ -104,40 +106,52 @@ TEST_F(SettingsTest, SavedFileHoldsTheChoicesFirstAndTheCountsLast) {
         d.paste(IDC_MINUTES, "30");
         d.click(IDC_STOP_NOW);
         d.click(IDC_STOP_PLAYING);
+        d.choose(IDC_FADE_LENGTH, "over 10 minutes");
     });
     EXPECT_EQ(readSettingsBytes(), std::vector<unsigned char>({0x02, 0, 0, 0, 0x03, 0, 0, 0, 0x01, 0, 0, 0, 0x04, 0,
-                                                                0, 0, 0x1E, 0, 0, 0}));
+                                                                0, 0, 0x1E, 0, 0, 0, 0x58, 0x02, 0, 0}));
 }
 
+// A record is whole from its first five values, which every older Nightcap
+// writes; the fade's length follows when it is there, and a save always
+// writes all six.
 TEST_F(SettingsTest, OnlyAWholeRecordIsLoaded) {
-    std::vector<unsigned char> record = settingsBytes(2, 3, 1, 4, 30);
-
-    std::vector<unsigned char> shortFile(record.begin(), record.end() - 1);
-    writeSettingsBytes(shortFile);
-    startPlugin();
-    Shown shown = openAndClose();
-    EXPECT_EQ(shown.songs, "3") << "a 19-byte file changes nothing";
-    EXPECT_EQ(shown.countMode, 1);
+    std::vector<unsigned char> record = settingsBytes(2, 3, 1, 4, 30, 600);
+    const std::vector<unsigned char> older(record.begin(), record.begin() + 20);
+    std::vector<unsigned char> longer = record;
+    longer.insert(longer.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    const struct {
+        const char* what;
+        std::vector<unsigned char> file;
+        const char* songs;
+        const char* fade;
+        std::vector<unsigned char> saved;
+    } rows[] = {
+        {"19 bytes change nothing", std::vector<unsigned char>(older.begin(), older.end() - 1), "3",
+         "over 5 seconds", DefaultFileBytes},
+        {"an older 20-byte record", older, "4", "over 5 seconds", settingsBytes(2, 3, 1, 4, 30, 5)},
+        {"a longer file gives its first 24 bytes", longer, "4", "over 10 minutes", record},
+        {"a length not in the list", settingsBytes(2, 3, 1, 4, 30, 7), "4", "over 5 seconds",
+         settingsBytes(2, 3, 1, 4, 30, 5)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        host.reset(new PluginHost());
+        writeSettingsBytes(row.file);
+        startPlugin();
+        Shown shown = openAndClose();
+        EXPECT_EQ(shown.songs, row.songs);
+        EXPECT_EQ(shown.fade, row.fade);
+        EXPECT_EQ(readSettingsBytes(), row.saved);
+    }
+    writeSettingsBytes(record);
     host.reset(new PluginHost());
 
-    std::vector<unsigned char> longFile = record;
-    longFile.insert(longFile.end(), {0xDE, 0xAD, 0xBE, 0xEF});
-    writeSettingsBytes(longFile);
+    writePerUserBytes(std::vector<unsigned char>(record.begin(), record.begin() + 19));
     startPlugin();
-    shown = openAndClose();
-    EXPECT_EQ(shown.songs, "4") << "a 24-byte file gives its first 20 bytes";
-    EXPECT_EQ(shown.minutes, "30");
-    EXPECT_EQ(shown.countMode, 2);
-    EXPECT_EQ(shown.stopMethod, 3);
-    EXPECT_EQ(shown.finalAction, 1);
-    EXPECT_EQ(readSettingsBytes(), record);
-    host.reset(new PluginHost());
-
-    writePerUserBytes(std::vector<unsigned char>(record.begin(), record.end() - 1));
-    startPlugin();
-    shown = openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "5"); });
+    Shown shown = openAndClose([](DialogDriver& d) { d.paste(IDC_SONGS, "5"); });
     EXPECT_EQ(shown.songs, "4") << "a 19-byte per-user file gives way to the file beside the module";
-    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 5, 30));
+    EXPECT_EQ(readSettingsBytes(), settingsBytes(2, 3, 1, 5, 30, 600));
     EXPECT_FALSE(perUserFileExists()) << "and the save beside the module removes it";
 }
 

@@ -2,7 +2,7 @@
 // lets a test read and set the live Settings, including choices outside the
 // lists, which the dialog never stores and so no entry point can give the
 // engine. Values in the order songs, minutes, count mode, stop method, final
-// action. Both return 0 when no Settings exists (before init, after quit).
+// action, fade length. Both return 0 when no Settings exists (before init, after quit).
 
 #include "plugin/ModuleObjects.h"
 #include "settings/Settings.h"
@@ -16,6 +16,7 @@ extern "C" __declspec(dllexport) int nightcapReadSettings(int* values) {
     values[2] = pluginSettings->getCountMode();
     values[3] = pluginSettings->getStopMethod();
     values[4] = pluginSettings->getFinalAction();
+    values[5] = pluginSettings->getFadeSeconds();
     return 1;
 }
 
@@ -28,5 +29,6 @@ extern "C" __declspec(dllexport) int nightcapWriteSettings(const int* values) {
     pluginSettings->setCountMode(values[2]);
     pluginSettings->setStopMethod(values[3]);
     pluginSettings->setFinalAction(values[4]);
+    pluginSettings->setFadeSeconds(values[5]);
     return 1;
 }

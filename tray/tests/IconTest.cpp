@@ -117,8 +117,9 @@ TEST_F(IconTest, FollowsAMinutesCountdownToItsEnd) {
     EXPECT_FALSE(classRegistered()) << "the window class goes at quit";
 }
 
-// Songs: the words for each count, the warning as the last song begins, and
-// none for an ending that leaves the computer and the player on.
+// Songs: the words for each count, the warning a minute before the last
+// song ends (not as it begins), and none for an ending that leaves the
+// computer and the player on.
 TEST_F(IconTest, SongsCountdownWordsAndWarnings) {
     struct Case {
         int finalAction;
@@ -143,6 +144,13 @@ TEST_F(IconTest, SongsCountdownWordsAndWarnings) {
         player.next();
         host->tick();
         EXPECT_EQ(tip(), std::string("Nightcap: 1 song left, then ") + c.ending);
+        player.positionMs = 1000;
+        host->tick();
+        player.positionMs = player.currentLengthMs() - 61000;
+        host->tick();
+        EXPECT_EQ(balloons(), 0) << "the last song has more than a minute to go";
+        player.positionMs += 1000;
+        host->tick();
         EXPECT_EQ(balloons(), c.warns ? 1 : 0) << c.ending;
         if (c.warns) {
             EXPECT_EQ(host->shellIcons.front().balloonTitle, "Nightcap: the last song");
@@ -152,6 +160,47 @@ TEST_F(IconTest, SongsCountdownWordsAndWarnings) {
         host->unload();
         host.reset(new PluginHost());
         takeQuitMessage();
+    }
+}
+
+// The warning comes a minute before the computer goes, whatever decides
+// that moment: waiting for the song, a minute before that song's end, not
+// when the minutes are spent; over a ten-minute fade, nine minutes into it,
+// the tooltip counting the fade down meanwhile.
+TEST_F(IconTest, TheWarningComesAMinuteBeforeTheEnd) {
+    struct Case {
+        int stopMethod;
+        int fadeSeconds;
+        long long warnedBeforeEndMs;  // at the most: one tick late
+    };
+    for (const Case& c : {Case{StopMethod::WaitForSongEnd, 5, 61000}, Case{StopMethod::ShadeOut, 600, 61000}}) {
+        SCOPED_TRACE(c.stopMethod);
+        host.reset(new PluginHost());
+        player.playlist = {{"Long", 301}, {"Next", 200}};
+        player.trackIndex = 0;
+        player.play();
+        writeSettings(CountMode::Minutes, c.stopMethod, FinalAction::Sleep, 3, 1, c.fadeSeconds);
+        startPlugin(ProbeModule);
+        inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }});
+        host->trace.clear();
+        long long warnedAt = -1;
+        long long endAt = -1;
+        for (int tick = 0; tick < 2000 && host->liveTimers() > 0; ++tick) {
+            player.advance(500);
+            host->tick();
+            if (warnedAt < 0 && balloons() > 0) {
+                warnedAt = host->clockMs;
+            }
+            if (c.stopMethod == StopMethod::ShadeOut && tick == 120 + 2 * 60) {
+                EXPECT_EQ(tip(), "Nightcap: fading out, 9 minutes left, then sleep");
+            }
+        }
+        endAt = host->clockMs;
+        ASSERT_EQ(host->trace.count(TraceEvent::Suspend), 1);
+        ASSERT_GE(warnedAt, 0);
+        EXPECT_LE(endAt - warnedAt, c.warnedBeforeEndMs);
+        EXPECT_GE(endAt - warnedAt, 59000);
+        EXPECT_EQ(balloons(), 1);
     }
 }
 
