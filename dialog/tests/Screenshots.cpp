@@ -44,13 +44,16 @@ TEST_F(Screenshots, DISABLED_IdleAndRunning) {
         });
     };
 
-    picture("dialog-idle");
+    // An evening with a story: 30 minutes, a ten-minute shade-out, a pause
+    // that keeps the place.
     driver.then([](DialogDriver& d) {
         d.click(IDC_COUNT_MINUTES);
-        d.type(IDC_MINUTES, "45");
+        d.type(IDC_MINUTES, "30");
         d.click(IDC_FADE_OUT);
-        d.click(IDC_STOP_PLAYING);
+        d.choose(IDC_FADE_LENGTH, "over 10 minutes");
+        d.click(IDC_PAUSE);
     });
+    picture("dialog-idle");
     driver.then([](DialogDriver& d) { d.click(IDC_START_STOP); });
     driver.run([&] { host->config(); });
     ASSERT_EQ(host->liveTimers(), 1);
