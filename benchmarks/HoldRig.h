@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/Stopwatch.h"
 #include "dialog/resource.h"
-#include "engine/bench/Stopwatch.h"
 #include "host/ImportPatch.h"
 #include "settings/Settings.h"
 

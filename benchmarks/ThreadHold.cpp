@@ -14,10 +14,10 @@
 #include <functional>
 #include <string>
 
+#include "benchmarks/HoldRig.h"
+#include "benchmarks/Stopwatch.h"
 #include "dialog/resource.h"
 #include "engine/CountdownEngine.h"
-#include "engine/bench/HoldRig.h"
-#include "engine/bench/Stopwatch.h"
 #include "host/DialogDriver.h"
 #include "plugin/PlayerMessages.h"
 #include "settings/Settings.h"
