@@ -182,37 +182,37 @@ int probeEverything() {
         return 1;
     }
     std::vector<std::string> commands;
-    for (size_t s = 0; s < ScenarioCount; ++s) {
-        commands.push_back(std::string("case ") + ScenarioNames[s] + " - first");
+    for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
+        commands.push_back(std::string("case ") + FaultRun::scenarios[s].name + " - first");
     }
     for (const std::string& function : functions) {
         for (const char* mode : {"first", "every"}) {
-            for (size_t s = 0; s < ScenarioCount; ++s) {
-                commands.push_back(std::string("case ") + ScenarioNames[s] + " " + function + " " + mode);
+            for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
+                commands.push_back(std::string("case ") + FaultRun::scenarios[s].name + " " + function + " " + mode);
             }
         }
     }
     printf("Failing each of %u imports on its first call and on every call, in %u scenarios: %u runs.\n",
-           static_cast<unsigned>(functions.size()), static_cast<unsigned>(ScenarioCount),
+           static_cast<unsigned>(functions.size()), static_cast<unsigned>(FaultRun::scenarioCount),
            static_cast<unsigned>(commands.size()));
     fflush(stdout);
     std::vector<std::string> outputs = runAll(commands, RunLimitMs);
 
     int counts[5] = {0, 0, 0, 0, 0};
     bool baselineSound = true;
-    for (size_t s = 0; s < ScenarioCount; ++s) {
+    for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
         if (!linesStarting(outputs[s], "broken: ").empty() || !linesStarting(outputs[s], "stuck: ").empty() ||
             !linesStarting(outputs[s], "crash: ").empty()) {
-            printf("without a fault, %s went wrong:\n%s", ScenarioNames[s], outputs[s].c_str());
+            printf("without a fault, %s went wrong:\n%s", FaultRun::scenarios[s].name, outputs[s].c_str());
             baselineSound = false;
         }
     }
-    size_t run = ScenarioCount;
+    size_t run = FaultRun::scenarioCount;
     for (const std::string& function : functions) {
         for (const char* mode : {"first", "every"}) {
             Class worst = Ok;
             std::string detail;
-            for (size_t s = 0; s < ScenarioCount; ++s, ++run) {
+            for (size_t s = 0; s < FaultRun::scenarioCount; ++s, ++run) {
                 const std::string& output = outputs[run];
                 Class found = !linesStarting(output, "crash: ").empty()    ? Crash
                               : !linesStarting(output, "stuck: ").empty()  ? Stuck
@@ -236,7 +236,7 @@ int probeEverything() {
                         }
                         lines = different.empty() ? std::vector<std::string>{"a usual fact is missing"} : different;
                     }
-                    detail = std::string(ScenarioNames[s]) + ": " + lines.front();
+                    detail = std::string(FaultRun::scenarios[s].name) + ": " + lines.front();
                 }
             }
             ++counts[worst];

@@ -169,25 +169,8 @@ void FaultRun::reopen() {
 }
 
 void FaultRun::quit() {
-    host->trace.clear();
     host->quit();
-    // A timer that outlives pluginQuit must do nothing but end itself.
-    for (int i = 0; i < TicksAfterTheEnd && armed(); ++i) {
-        bool killed = false;
-        std::vector<std::string> effects = tickEffects(killed);
-        if (!effects.empty()) {
-            broken.push_back("a timer ran after quit: " + joined(effects));
-        }
-    }
-    if (armed()) {
-        facts.push_back("a timer could not be killed at quit");
-    }
-    if (!host->shellIcons.empty()) {
-        broken.push_back("the notification icon stayed after quit");
-    }
-    if (FindWindowA("NightcapNotificationIcon", NULL) != NULL) {
-        facts.push_back("the icon's hidden window was left after quit");
-    }
+    checkNothingAfterQuit(host->trace.events.size());
     host->unload();
 }
 
