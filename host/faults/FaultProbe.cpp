@@ -212,8 +212,13 @@ int probeEverything() {
         for (const char* mode : {"first", "every"}) {
             Class worst = Ok;
             std::string detail;
+            std::string note;
             for (size_t s = 0; s < FaultRun::scenarioCount; ++s, ++run) {
                 const std::string& output = outputs[run];
+                std::vector<std::string> notes = linesStarting(output, "note: ");
+                if (note.empty() && !notes.empty() && notes != linesStarting(outputs[s], "note: ")) {
+                    note = std::string(FaultRun::scenarios[s].name) + ": (note) " + notes.front();
+                }
                 Class found = !linesStarting(output, "crash: ").empty()    ? Crash
                               : !linesStarting(output, "stuck: ").empty()  ? Stuck
                               : !linesStarting(output, "broken: ").empty() ? Broken
@@ -240,7 +245,8 @@ int probeEverything() {
                 }
             }
             ++counts[worst];
-            printf("%-22s %-5s %-8s %s\n", function.c_str(), mode, ClassNames[worst], detail.c_str());
+            printf("%-22s %-5s %-8s %s\n", function.c_str(), mode, ClassNames[worst],
+                   (worst == Ok ? note : detail).c_str());
         }
     }
     fflush(stdout);

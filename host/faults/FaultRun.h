@@ -6,6 +6,9 @@
 //
 //   fact: ...     what the listener would notice (compared with the run
 //                 without a fault: a difference is a promise not met)
+//   note: ...     what the probe saw that the listener cannot (a hidden
+//                 window left, a timer the system would not kill, which
+//                 ends itself): said, never compared
 //   broken: ...   the plug-in broke a promise of its own (an ended countdown
 //                 acted, a timer ran after quit, the settings file damaged)
 //   stuck: ...    a dialog that does not answer, or that never opens again
@@ -125,6 +128,7 @@ private:
     std::unique_ptr<PlayerWindow> window;
     std::unique_ptr<PluginHost> host;
     std::vector<std::string> facts;
+    std::vector<std::string> notes;
     std::vector<std::string> broken;
     std::vector<std::string> stuck;
     std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
