@@ -182,38 +182,43 @@ int probeEverything() {
         return 1;
     }
     std::vector<std::string> commands;
-    for (size_t s = 0; s < ScenarioCount; ++s) {
-        commands.push_back(std::string("case ") + ScenarioNames[s] + " - first");
+    for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
+        commands.push_back(std::string("case ") + FaultRun::scenarios[s].name + " - first");
     }
     for (const std::string& function : functions) {
         for (const char* mode : {"first", "every"}) {
-            for (size_t s = 0; s < ScenarioCount; ++s) {
-                commands.push_back(std::string("case ") + ScenarioNames[s] + " " + function + " " + mode);
+            for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
+                commands.push_back(std::string("case ") + FaultRun::scenarios[s].name + " " + function + " " + mode);
             }
         }
     }
     printf("Failing each of %u imports on its first call and on every call, in %u scenarios: %u runs.\n",
-           static_cast<unsigned>(functions.size()), static_cast<unsigned>(ScenarioCount),
+           static_cast<unsigned>(functions.size()), static_cast<unsigned>(FaultRun::scenarioCount),
            static_cast<unsigned>(commands.size()));
     fflush(stdout);
     std::vector<std::string> outputs = runAll(commands, RunLimitMs);
 
     int counts[5] = {0, 0, 0, 0, 0};
     bool baselineSound = true;
-    for (size_t s = 0; s < ScenarioCount; ++s) {
+    for (size_t s = 0; s < FaultRun::scenarioCount; ++s) {
         if (!linesStarting(outputs[s], "broken: ").empty() || !linesStarting(outputs[s], "stuck: ").empty() ||
             !linesStarting(outputs[s], "crash: ").empty()) {
-            printf("without a fault, %s went wrong:\n%s", ScenarioNames[s], outputs[s].c_str());
+            printf("without a fault, %s went wrong:\n%s", FaultRun::scenarios[s].name, outputs[s].c_str());
             baselineSound = false;
         }
     }
-    size_t run = ScenarioCount;
+    size_t run = FaultRun::scenarioCount;
     for (const std::string& function : functions) {
         for (const char* mode : {"first", "every"}) {
             Class worst = Ok;
             std::string detail;
-            for (size_t s = 0; s < ScenarioCount; ++s, ++run) {
+            std::string note;
+            for (size_t s = 0; s < FaultRun::scenarioCount; ++s, ++run) {
                 const std::string& output = outputs[run];
+                std::vector<std::string> notes = linesStarting(output, "note: ");
+                if (note.empty() && !notes.empty() && notes != linesStarting(outputs[s], "note: ")) {
+                    note = std::string(FaultRun::scenarios[s].name) + ": (note) " + notes.front();
+                }
                 Class found = !linesStarting(output, "crash: ").empty()    ? Crash
                               : !linesStarting(output, "stuck: ").empty()  ? Stuck
                               : !linesStarting(output, "broken: ").empty() ? Broken
@@ -236,11 +241,12 @@ int probeEverything() {
                         }
                         lines = different.empty() ? std::vector<std::string>{"a usual fact is missing"} : different;
                     }
-                    detail = std::string(ScenarioNames[s]) + ": " + lines.front();
+                    detail = std::string(FaultRun::scenarios[s].name) + ": " + lines.front();
                 }
             }
             ++counts[worst];
-            printf("%-22s %-5s %-8s %s\n", function.c_str(), mode, ClassNames[worst], detail.c_str());
+            printf("%-22s %-5s %-8s %s\n", function.c_str(), mode, ClassNames[worst],
+                   (worst == Ok ? note : detail).c_str());
         }
     }
     fflush(stdout);

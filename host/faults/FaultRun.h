@@ -6,6 +6,9 @@
 //
 //   fact: ...     what the listener would notice (compared with the run
 //                 without a fault: a difference is a promise not met)
+//   note: ...     what the probe saw that the listener cannot (a hidden
+//                 window left, a timer the system would not kill, which
+//                 ends itself): said, never compared
 //   broken: ...   the plug-in broke a promise of its own (an ended countdown
 //                 acted, a timer ran after quit, the settings file damaged)
 //   stuck: ...    a dialog that does not answer, or that never opens again
@@ -29,16 +32,6 @@
 #include "host/PlayerModel.h"
 #include "host/PlayerWindow.h"
 #include "host/PluginHost.h"
-
-// The scenarios, by name: songs, wait-quit, fade-halt, stop-dialog, restart,
-// quit-mid, idle-close, quit-dialog, sleep, standby, icon-menu (the icon's menu and
-// click, then a quit from inside its menu), and three adversaries: timer-flood
-// (forged and stale timer ticks), fade-pump (the player runs its message
-// loop inside the fade, where the listener starts a new countdown) and
-// held-start (another program holds the settings file while the player
-// starts).
-extern const char* const ScenarioNames[];
-extern const size_t ScenarioCount;
 
 // Runs one scenario with the given import failing ("" for none) and prints
 // its lines on standard output. The module is looked for beside the program.
@@ -64,9 +57,37 @@ public:
         removeFolder(appData);
     }
 
-    void play(const std::string& scenario);
+    // A scenario: one listener's evening, start to quit, played with the
+    // run's means. The table (Scenarios.cpp) names each one for the command
+    // line, in the order the probe reports them.
+    struct Scenario {
+        const char* name;
+        void (FaultRun::*play)();
+    };
+    static const Scenario scenarios[];
+    static const size_t scenarioCount;
+
+    // Plays the named scenario and reports.
+    void play(const std::string& name);
 
 private:
+    // The scenarios (Scenarios.cpp).
+    void songsThenStop();
+    void minuteThenWaitAndQuit();
+    void minuteThenFadeAndHalt();
+    void endWithTheDialogOpen();
+    void stopAndStartAgain();
+    void quitMidCountdown();
+    void closeTheDialogIdle();
+    void quitFromTheDialog();
+    void sleepOnADesktop();
+    void sleepOnModernStandby();
+    void sleepAfterOneSong(bool modernStandby);
+    void iconThenQuitInItsMenu();
+    void forgedTicks();
+    void listenerInsideTheFade();
+    void heldWhileStarting();
+
     // Writes the settings file, loads the module with the fault armed, and
     // calls pluginInit (with the file held by another program meanwhile,
     // when asked). False when the module did not come up.
@@ -82,14 +103,16 @@ private:
     std::vector<std::string> tickEffects(bool& killedATimer);
     // A later pluginConfig must still open the dialog.
     void reopen();
+    // pluginQuit, the checks after it, and the module unloaded.
     void quit();
+    void reopenThenQuit();
     void quitInsideTheDialog();
     void useTheIconThenQuitInItsMenu();
     // From the quit on (trace event quitAt), the module may only free its
     // objects: no effect, no timer, no icon left.
     void checkNothingAfterQuit(size_t quitAt);
     void report();
-    // The adversaries (Scenarios.cpp).
+    // The adversaries' moves (Scenarios.cpp).
     void floodWithForeignTicks();
     void restartInsideTheFade();
     void readAfterAHeldStart();
@@ -105,6 +128,7 @@ private:
     std::unique_ptr<PlayerWindow> window;
     std::unique_ptr<PluginHost> host;
     std::vector<std::string> facts;
+    std::vector<std::string> notes;
     std::vector<std::string> broken;
     std::vector<std::string> stuck;
     std::set<std::vector<unsigned char>> records;  // every whole record the module wrote

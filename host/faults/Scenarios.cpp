@@ -9,130 +9,161 @@
 #include "plugin/PlayerMessages.h"
 #include "settings/Settings.h"
 
-const char* const ScenarioNames[] = {"songs",     "wait-quit",   "fade-halt", "stop-dialog",
-                                     "restart",   "quit-mid",    "idle-close", "quit-dialog",
-                                     "sleep",     "standby",     "icon-menu", "timer-flood", "fade-pump",
-                                     "held-start"};
-const size_t ScenarioCount = sizeof ScenarioNames / sizeof ScenarioNames[0];
+// Every scenario, in the order the probe reports them.
+const FaultRun::Scenario FaultRun::scenarios[] = {
+    {"songs", &FaultRun::songsThenStop},
+    {"wait-quit", &FaultRun::minuteThenWaitAndQuit},
+    {"fade-halt", &FaultRun::minuteThenFadeAndHalt},
+    {"stop-dialog", &FaultRun::endWithTheDialogOpen},
+    {"restart", &FaultRun::stopAndStartAgain},
+    {"quit-mid", &FaultRun::quitMidCountdown},
+    {"idle-close", &FaultRun::closeTheDialogIdle},
+    {"quit-dialog", &FaultRun::quitFromTheDialog},
+    {"sleep", &FaultRun::sleepOnADesktop},
+    {"standby", &FaultRun::sleepOnModernStandby},
+    {"icon-menu", &FaultRun::iconThenQuitInItsMenu},
+    {"timer-flood", &FaultRun::forgedTicks},
+    {"fade-pump", &FaultRun::listenerInsideTheFade},
+    {"held-start", &FaultRun::heldWhileStarting},
+};
+const size_t FaultRun::scenarioCount = sizeof scenarios / sizeof scenarios[0];
 
-void FaultRun::play(const std::string& scenario) {
-    player.play();
-    player.repeat = true;
-    bool up = false;
-    if (scenario == "songs") {
-        player.seek(240000);  // the first track ends within ten ticks
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
-        if (up) {
-            startFromDialog();
-            playTicks(40);
+void FaultRun::play(const std::string& name) {
+    for (const Scenario& scenario : scenarios) {
+        if (name == scenario.name) {
+            player.play();
+            player.repeat = true;
+            (this->*scenario.play)();
+            report();
+            return;
         }
-    } else if (scenario == "wait-quit") {
-        player.seek(183000);  // ends three seconds after the minute
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1));
-        if (up) {
-            startFromDialog();
-            playTicks(ProbeTicksPerMinute + 20);
-            MSG quitMessage;
-            facts.push_back(PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) ? "the player was told to quit"
-                                                                                         : "no quit reached the player");
-        }
-    } else if (scenario == "fade-halt") {
-        player.volume = 40;
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
-        if (up) {
-            startFromDialog();
-            playTicks(ProbeTicksPerMinute + 5);
-            facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
-        }
-    } else if (scenario == "stop-dialog") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1));
-        if (up) {
-            startFromDialog();
-            std::string shown;
-            inDialog({[](DialogDriver& d) { d.tick(ProbeTicksPerMinute + 1); },
-                      [&](DialogDriver& d) {
-                          shown = d.text(IDC_START_STOP) + " " + d.text(IDC_MINUTES);
-                          d.escape();
-                      }});
-            facts.push_back("the open dialog showed \"" + shown + "\" after the end");
-        }
-    } else if (scenario == "restart") {
-        player.seek(100000);
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
-        if (up) {
-            startFromDialog();
-            playTicks(10);
-            inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); },
-                      [](DialogDriver& d) { d.click(IDC_START_STOP); }});
-            player.seek(240000);
-            playTicks(40);
-        }
-    } else if (scenario == "quit-mid") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2));
-        if (up) {
-            startFromDialog();
-            playTicks(100);
-        }
-    } else if (scenario == "idle-close") {
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10));
-        if (up) {
-            inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
-            std::string shown;
-            inDialog({[&](DialogDriver& d) {
-                shown = d.text(IDC_SONGS);
-                d.escape();
-            }});
-            facts.push_back("reopened, the dialog showed " + shown + " songs");
-        }
-    } else if (scenario == "quit-dialog") {
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10));
-        if (up) {
-            quitInsideTheDialog();
-        }
-    } else if (scenario == "icon-menu") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::HaltComputer, 3, 2));
-        if (up) {
-            startFromDialog();
-            useTheIconThenQuitInItsMenu();
-        }
-    } else if (scenario == "timer-flood") {
-        player.seek(240000);
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10));
-        if (up) {
-            floodWithForeignTicks();
-        }
-    } else if (scenario == "fade-pump") {
-        player.volume = 40;
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1));
-        if (up) {
-            restartInsideTheFade();
-        }
-    } else if (scenario == "sleep" || scenario == "standby") {
-        // A desktop's sleep (S3), or a Modern Standby computer's (the display off).
-        player.seek(240000);
-        up = start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::Sleep, 1, 10));
-        if (up) {
-            host->sleepStates = scenario == "sleep";
-            host->modernStandby = scenario == "standby";
-            startFromDialog();
-            playTicks(40);
-        }
-    } else if (scenario == "held-start") {
-        up = start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 4, 30), true);
-        if (up) {
-            readAfterAHeldStart();
-        }
-    } else {
-        printf("crash: no scenario %s\n", scenario.c_str());
-        return;
     }
-    if (up && scenario != "quit-dialog" && scenario != "icon-menu") {
-        if (scenario != "quit-mid") {
-            reopen();
-        }
+    printf("crash: no scenario %s\n", name.c_str());
+}
+
+void FaultRun::reopenThenQuit() {
+    reopen();
+    quit();
+}
+
+// One song counted (the first track ends within ten ticks), then stop playing.
+void FaultRun::songsThenStop() {
+    player.seek(240000);
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10))) {
+        startFromDialog();
+        playTicks(40);
+        reopenThenQuit();
+    }
+}
+
+// A minute, then the song waited for (it ends three seconds after the
+// minute), then the player told to quit.
+void FaultRun::minuteThenWaitAndQuit() {
+    player.seek(183000);
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::WaitForSongEnd, FinalAction::QuitPlayer, 3, 1))) {
+        startFromDialog();
+        playTicks(ProbeTicksPerMinute + 20);
+        MSG quitMessage;
+        facts.push_back(PeekMessageA(&quitMessage, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) ? "the player was told to quit"
+                                                                                     : "no quit reached the player");
+        reopenThenQuit();
+    }
+}
+
+// A minute, then the song shaded out, then a power-off.
+void FaultRun::minuteThenFadeAndHalt() {
+    player.volume = 40;
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1))) {
+        startFromDialog();
+        playTicks(ProbeTicksPerMinute + 5);
+        facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
+        reopenThenQuit();
+    }
+}
+
+// The countdown ends while the dialog is open: it must show the end.
+void FaultRun::endWithTheDialogOpen() {
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 3, 1))) {
+        startFromDialog();
+        std::string shown;
+        inDialog({[](DialogDriver& d) { d.tick(ProbeTicksPerMinute + 1); },
+                  [&](DialogDriver& d) {
+                      shown = d.text(IDC_START_STOP) + " " + d.text(IDC_MINUTES);
+                      d.escape();
+                  }});
+        facts.push_back("the open dialog showed \"" + shown + "\" after the end");
+        reopenThenQuit();
+    }
+}
+
+// A countdown stopped and started again from the dialog, then played out.
+void FaultRun::stopAndStartAgain() {
+    player.seek(100000);
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10))) {
+        startFromDialog();
+        playTicks(10);
+        inDialog({[](DialogDriver& d) { d.click(IDC_START_STOP); }, [](DialogDriver& d) { d.click(IDC_START_STOP); }});
+        player.seek(240000);
+        playTicks(40);
+        reopenThenQuit();
+    }
+}
+
+// The player quits in the middle of a countdown.
+void FaultRun::quitMidCountdown() {
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 2))) {
+        startFromDialog();
+        playTicks(100);
         quit();
     }
-    report();
+}
+
+// A count typed into the idle dialog, closed with Esc, is there when it
+// opens again.
+void FaultRun::closeTheDialogIdle() {
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 3, 10))) {
+        inDialog({[](DialogDriver& d) { d.paste(IDC_SONGS, "7"); }, [](DialogDriver& d) { d.escape(); }});
+        std::string shown;
+        inDialog({[&](DialogDriver& d) {
+            shown = d.text(IDC_SONGS);
+            d.escape();
+        }});
+        facts.push_back("reopened, the dialog showed " + shown + " songs");
+        reopenThenQuit();
+    }
+}
+
+void FaultRun::quitFromTheDialog() {
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::HaltComputer, 2, 10))) {
+        quitInsideTheDialog();
+    }
+}
+
+// A desktop's sleep (S3), or a Modern Standby computer's (the display off).
+void FaultRun::sleepOnADesktop() {
+    sleepAfterOneSong(false);
+}
+
+void FaultRun::sleepOnModernStandby() {
+    sleepAfterOneSong(true);
+}
+
+void FaultRun::sleepAfterOneSong(bool modernStandby) {
+    player.seek(240000);
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::Sleep, 1, 10))) {
+        host->sleepStates = !modernStandby;
+        host->modernStandby = modernStandby;
+        startFromDialog();
+        playTicks(40);
+        reopenThenQuit();
+    }
+}
+
+void FaultRun::iconThenQuitInItsMenu() {
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::HaltComputer, 3, 2))) {
+        startFromDialog();
+        useTheIconThenQuitInItsMenu();
+    }
 }
 
 // The listener gives ten more minutes from the icon's menu and opens the
@@ -180,6 +211,30 @@ void FaultRun::useTheIconThenQuitInItsMenu() {
     }
     checkNothingAfterQuit(quitAt);
     host->unload();
+}
+
+// The adversaries.
+void FaultRun::forgedTicks() {
+    player.seek(240000);
+    if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10))) {
+        floodWithForeignTicks();
+        reopenThenQuit();
+    }
+}
+
+void FaultRun::listenerInsideTheFade() {
+    player.volume = 40;
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1))) {
+        restartInsideTheFade();
+        reopenThenQuit();
+    }
+}
+
+void FaultRun::heldWhileStarting() {
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::StopNow, FinalAction::StopPlaying, 4, 30), true)) {
+        readAfterAHeldStart();
+        reopenThenQuit();
+    }
 }
 
 namespace {

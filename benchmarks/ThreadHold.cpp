@@ -12,12 +12,14 @@
 #include <stdio.h>
 
 #include <functional>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "benchmarks/HoldRig.h"
+#include "benchmarks/Stopwatch.h"
 #include "dialog/resource.h"
 #include "engine/CountdownEngine.h"
-#include "engine/bench/HoldRig.h"
-#include "engine/bench/Stopwatch.h"
 #include "host/DialogDriver.h"
 #include "plugin/PlayerMessages.h"
 #include "settings/Settings.h"
@@ -166,7 +168,14 @@ TEST_F(ThreadHold, DialogHandlers) {
     for (int i = 0; i < Repeats; ++i) {
         double pressedAt = 0;
         clock.restart();
-        idle.run({[](HWND) {}, [](HWND) {}, [&](HWND d) { stop.add(click(d, IDC_START_STOP)); },
+        idle.run({[](HWND) {},
+                  [&, i](HWND d) {
+                      if (i == 0) {
+                          EXPECT_EQ(greyedControls(d), std::vector<int>(std::begin(FormControls), std::end(FormControls)))
+                              << "the floors of stop and start now grey other controls than the dialog";
+                      }
+                  },
+                  [&](HWND d) { stop.add(click(d, IDC_START_STOP)); },
                   [&](HWND d) {
                       pressedAt = clock.elapsedMs();
                       SendMessageA(GetDlgItem(d, IDC_START_STOP), BM_CLICK, 0, 0);

@@ -7,14 +7,21 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "benchmarks/Stopwatch.h"
 #include "dialog/resource.h"
-#include "engine/bench/Stopwatch.h"
 #include "host/ImportPatch.h"
 #include "settings/Settings.h"
+
+// The controls the dialog greys while a countdown runs, in ascending order.
+const int FormControls[] = {IDC_COUNT_SONGS,   IDC_SONGS,         IDC_COUNT_MINUTES, IDC_MINUTES,
+                            IDC_WAIT_SONG_END, IDC_FADE_OUT,      IDC_STOP_NOW,      IDC_STOP_PLAYING,
+                            IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER, IDC_SONGS_LABEL,   IDC_MINUTES_LABEL,
+                            IDC_SLEEP,         IDC_HIBERNATE};
 
 template <typename Function>
 Function importOf(HMODULE module, const char* name, Function) {
@@ -116,24 +123,37 @@ struct Imports {
         return clock.elapsedMs();
     }
 
-    // The twelve controls of the form greyed and the button renamed, then
-    // (untimed) given back.
+    // The form's controls greyed and the button renamed, then (untimed)
+    // given back.
     double greyForm(HWND dialog) const {
-        static const int form[] = {IDC_COUNT_SONGS,   IDC_SONGS,    IDC_SONGS_LABEL, IDC_COUNT_MINUTES,
-                                   IDC_MINUTES,       IDC_MINUTES_LABEL, IDC_WAIT_SONG_END, IDC_FADE_OUT,
-                                   IDC_STOP_NOW,      IDC_STOP_PLAYING,  IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER};
         Stopwatch clock;
-        for (int id : form) {
+        for (int id : FormControls) {
             enable(item(dialog, id), FALSE);
         }
         setText(item(dialog, IDC_START_STOP), "stop");
         double ms = clock.elapsedMs();
-        for (int id : form) {
+        for (int id : FormControls) {
             EnableWindow(GetDlgItem(dialog, id), TRUE);
         }
         return ms;
     }
 };
+
+// The ids of a dialog's greyed controls, in ascending order: while a
+// countdown runs, the plug-in's dialog must grey exactly FormControls, or
+// the floor above times other work than the dialog's.
+inline BOOL CALLBACK addIfGreyed(HWND control, LPARAM ids) {
+    if (!IsWindowEnabled(control)) {
+        reinterpret_cast<std::vector<int>*>(ids)->push_back(GetDlgCtrlID(control));
+    }
+    return TRUE;
+}
+inline std::vector<int> greyedControls(HWND dialog) {
+    std::vector<int> ids;
+    EnumChildWindows(dialog, addIfGreyed, reinterpret_cast<LPARAM>(&ids));
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
 
 // A dialog of the module's template that does nothing of its own.
 inline INT_PTR CALLBACK bareDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

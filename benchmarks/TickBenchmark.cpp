@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
+#include "benchmarks/Stopwatch.h"
 #include "dialog/resource.h"
-#include "engine/bench/Stopwatch.h"
 #include "host/DialogDriver.h"
 #include "host/ImportPatch.h"
 #include "plugin/PlayerMessages.h"
