@@ -12,14 +12,12 @@ protected:
         player.volume = volume;
         fadeSeconds = seconds;
         startCountdown(CountMode::Minutes, StopMethod::ShadeOut, finalAction, 3, -1);
-        stopAt = -1;
-        player.insideMessage = [this](UINT message, WPARAM wParam, LPARAM) {
-            if (message == WM_COMMAND && LOWORD(wParam) == StopCommand && stopAt < 0) {
-                stopAt = host->clockMs - fadeStart;
-            }
-        };
-        tick();
-        fadeStart = host->clockMs;
+        tickIntoTheFade();
+    }
+
+    // The tick that begins the fade; from it on, when the stop command comes.
+    void tickIntoTheFade() {
+        tickIntoTheFade();
     }
 
     long long intoTheFade() const { return host->clockMs - fadeStart; }
@@ -90,14 +88,7 @@ TEST_F(FadeTest, ALateOrRefusedTimerStillEndsItOnTime) {
         if (refused) {
             host->failCall("SetTimer");
         }
-        stopAt = -1;
-        player.insideMessage = [this](UINT message, WPARAM wParam, LPARAM) {
-            if (message == WM_COMMAND && LOWORD(wParam) == StopCommand && stopAt < 0) {
-                stopAt = host->clockMs - fadeStart;
-            }
-        };
-        tick();
-        fadeStart = host->clockMs;
+        tickIntoTheFade();
         EXPECT_EQ(host->liveTimers(), refused ? 1 : 2);
         tickTo(2500);
         EXPECT_EQ(player.volume, curveLevel(255, 2500, 5000));
