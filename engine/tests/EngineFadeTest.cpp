@@ -17,7 +17,14 @@ protected:
 
     // The tick that begins the fade; from it on, when the stop command comes.
     void tickIntoTheFade() {
-        tickIntoTheFade();
+        stopAt = -1;
+        player.insideMessage = [this](UINT message, WPARAM wParam, LPARAM) {
+            if (message == WM_COMMAND && LOWORD(wParam) == StopCommand && stopAt < 0) {
+                stopAt = host->clockMs - fadeStart;
+            }
+        };
+        tick();
+        fadeStart = host->clockMs;
     }
 
     long long intoTheFade() const { return host->clockMs - fadeStart; }
