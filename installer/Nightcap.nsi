@@ -47,8 +47,16 @@ ManifestDPIAware true
 !define UNINSTALLER "Uninstall Nightcap.exe"
 !define PUBLISHER "The Nightcap project"
 !define WRITE_TEST "Nightcap-write-test.tmp"
-; The exit code when an administrator was needed and none could be had:
-; refused, failed to start, or started without the rights.
+; The exit codes of a run that changes nothing; a silent run says why on
+; standard error.
+; The folder holds no winamp.exe.
+!define NO_PLAYER 2
+; Winamp is running with Nightcap loaded.
+!define MODULE_IN_USE 3
+; /D= came in quotes, which NSIS does not read as the folder.
+!define QUOTED_FOLDER 4
+; An administrator was needed and none could be had: refused, failed to
+; start, or started without the rights.
 !define NEEDS_ADMIN 5
 
 Name "Nightcap ${VERSION}"
@@ -94,6 +102,21 @@ Var MadePlugins
 
 !insertmacro MUI_LANGUAGE "English"
 
+; A silent run shows no box: the reason goes to standard error instead, for
+; the script that ran it, when it gave one.
+!macro SayWhy message
+  ${If} ${Silent}
+    System::Call 'kernel32::GetStdHandle(i -12) p .r9'
+    ${If} $9 <> 0
+    ${AndIf} $9 <> -1
+      FileWrite $9 "${message}$\r$\n"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+!define WHY_NO_PLAYER "There is no winamp.exe in $INSTDIR, so nothing was installed.$\r$\nName Winamp's folder last and without quotes: /S /D=C:\path\to\Winamp"
+!define WHY_IN_USE "Winamp is running with Nightcap loaded, so$\r$\n$INSTDIR\Plugins\${MODULE}$\r$\ncannot be replaced or removed now.$\r$\n$\r$\nClose Winamp, then run this again."
+
 ; Waits while the module is in use. Windows refuses to open a loaded module
 ; for writing, so a running player that has Nightcap loaded shows here; the
 ; listener closes it and retries, or cancels. A silent run cancels: it fails.
@@ -104,6 +127,8 @@ Var MadePlugins
     FileOpen $0 "${path}" a
     ${If} ${Errors}
       MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Winamp is running with Nightcap loaded, so$\r$\n${path}$\r$\ncannot be replaced or removed now.$\r$\n$\r$\nClose Winamp, then press Retry." /SD IDCANCEL IDRETRY retry
+      !insertmacro SayWhy "${WHY_IN_USE}"
+      SetErrorLevel ${MODULE_IN_USE}
       Abort "Winamp is running: close it and run this again."
     ${EndIf}
     FileClose $0
@@ -225,6 +250,11 @@ FunctionEnd
       ; An entry this listener's earlier run made for the folder is the
       ; elevated copy's now.
       DeleteRegKey HKCU $Entry
+    ${ElseIf} $0 == ${MODULE_IN_USE}
+      ; The copy's standard error is not the script's: this run says it.
+      !insertmacro SayWhy "${WHY_IN_USE}"
+    ${Else}
+      !insertmacro SayWhy "The run for an administrator ended with exit code $0, and this one with it."
     ${EndIf}
     SetErrorLevel $0
     Quit
@@ -234,13 +264,7 @@ FunctionEnd
   ${EndIf}
   MessageBox MB_OK|MB_ICONEXCLAMATION "${message}" /SD IDOK
   ${If} ${Silent}
-    ; No box in a silent run: the reason goes to standard error, for the
-    ; script that ran it, when it gave one.
-    System::Call 'kernel32::GetStdHandle(i -12) p .r1'
-    ${If} $1 <> 0
-    ${AndIf} $1 <> -1
-      FileWrite $1 "${message}$\r$\n"
-    ${EndIf}
+    !insertmacro SayWhy "${message}"
     SetErrorLevel ${NEEDS_ADMIN}
     Quit
   ${EndIf}
@@ -356,13 +380,47 @@ Function DecideByFolder
   StrCpy $0 $R0
 FunctionEnd
 
+; Returns in $0 "1" when the command line holds a quoted /D=, else "0".
+; NSIS reads /D= only last and unquoted; a shell (or Wine) quotes a folder
+; with a blank in it, and the folder is then not read at all.
+Function QuotedFolderGiven
+  ${GetParameters} $1
+  StrLen $2 $1
+  StrCpy $3 0
+  StrCpy $0 0
+  ${DoWhile} $3 < $2
+    StrCpy $4 $1 4 $3
+    ${If} $4 == '"/D='
+      StrCpy $0 1
+      ${Break}
+    ${EndIf}
+    IntOp $3 $3 + 1
+  ${Loop}
+FunctionEnd
+
 Function .onInit
   Call ReadListener
+  ${If} ${Silent}
+    ; A silent run would install where it finds the player, not where the
+    ; listener said.
+    Call QuotedFolderGiven
+    ${If} $0 == 1
+      !insertmacro SayWhy "The folder after /D= came in quotes, which Setup cannot read, so nothing was installed.$\r$\nName it last and without quotes, blanks and all: /S /D=C:\Program Files\Winamp"
+      SetErrorLevel ${QUOTED_FOLDER}
+      Quit
+    ${EndIf}
+  ${EndIf}
   ${If} $INSTDIR == ""
     Call FindPlayer
   ${EndIf}
-  ; Without winamp.exe the section refuses the folder, with nothing to ask.
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
+    ; A silent run has no folder page to choose another; the listener's
+    ; run keeps Install greyed until a folder holds winamp.exe.
+    ${If} ${Silent}
+      !insertmacro SayWhy "${WHY_NO_PLAYER}"
+      SetErrorLevel ${NO_PLAYER}
+      Quit
+    ${EndIf}
     Return
   ${EndIf}
   ${If} $Elevated == 1
@@ -423,9 +481,11 @@ FunctionEnd
 
 Section "Nightcap" SecModule
   SectionIn RO
-  ; A silent run skips the folder page and its check.
+  ; The folder page and a silent run's .onInit refuse such a folder first.
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
     MessageBox MB_OK|MB_ICONSTOP "There is no winamp.exe in $INSTDIR." /SD IDOK
+    !insertmacro SayWhy "${WHY_NO_PLAYER}"
+    SetErrorLevel ${NO_PLAYER}
     Abort "Not Winamp's folder: $INSTDIR"
   ${EndIf}
   !insertmacro WaitUntilModuleFree "$INSTDIR\Plugins\${MODULE}"

@@ -30,8 +30,11 @@ const SaveStep SaveSteps[] = {
     {"after-replace", "MoveFileExA"},
 };
 
+// Time limits, there to end a run that hangs: wide, as a run is the slower
+// the busier the machine (the leak cycles take three to four minutes where
+// Wine runs emulated, and three times that with both cores busy).
 const unsigned long SaveRunLimitMs = 30000;
-const unsigned long LeakRunLimitMs = 600000;
+const unsigned long LeakRunLimitMs = 40 * 60000;
 const int LeakCycles = 1000;
 
 std::vector<unsigned char> oldRecord() {

@@ -76,13 +76,28 @@ before=$(listing "$(unix "$player")")
 appdataWin=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
 appdata=$(unix "$appdataWin")
 
-begin "a folder without winamp.exe is refused"
+begin "a folder without winamp.exe is refused, and standard error says why"
 # Wine quotes an argument with spaces, and /D= must not be quoted.
 mkdir -p "$drive/NotAPlayer"
-run "$setup" /S '/D=C:\NotAPlayer'
+traced "$setup" /S '/D=C:\NotAPlayer'
 status=$?
-[ $status -ne 0 ] || fail "the installer exited 0"
+[ $status -eq 2 ] || fail "the installer exited $status, not 2"
+[[ "$(message)" == "There is no winamp.exe in C:\NotAPlayer, so nothing was installed."* ]] ||
+  fail "the message: '$(message)'"
 [ -z "$(ls -A "$drive/NotAPlayer")" ] || fail "it wrote into the folder: $(ls -A "$drive/NotAPlayer")"
+[ -z "$(entries HKCU)$(entries HKLM)" ] || fail "it wrote an Add/Remove Programs entry"
+end
+
+begin "a quoted /D= is refused, not replaced by the player found"
+# As a shell passes a folder with a blank; NSIS does not read it, and would
+# install into the registered player instead.
+other='C:\Other Players\Winamp'
+make_player "$other"
+traced "$setup" /S "/D=$other"
+status=$?
+[ $status -eq 4 ] || fail "the installer exited $status, not 4"
+[[ "$(message)" == "The folder after /D= came in quotes"* ]] || fail "the message: '$(message)'"
+[ ! -e "$plugins" ] && [ ! -e "$(unix "$other")/Plugins" ] || fail "it installed"
 [ -z "$(entries HKCU)$(entries HKLM)" ] || fail "it wrote an Add/Remove Programs entry"
 end
 
@@ -136,9 +151,10 @@ for _ in $(seq $((100 * ${NIGHTCAP_TIME_FACTOR:-1}))); do
   sleep 0.2
 done
 if grep -q "pluginInit: ready" "$work/running.log"; then
-  run "$setup" /S
+  traced "$setup" /S
   status=$?
-  [ $status -ne 0 ] || fail "the installer exited 0"
+  [ $status -eq 3 ] || fail "the installer exited $status, not 3"
+  [[ "$(message)" == "Winamp is running with Nightcap loaded, so"* ]] || fail "the message: '$(message)'"
   cmp -s "$work/module.copy" "$plugins/gen_Nightcap.dll" || fail "the loaded module was changed"
 else
   fail "the player did not start: $(cat "$work/running.log")"
