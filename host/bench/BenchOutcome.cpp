@@ -26,15 +26,15 @@ bool BenchSession::succeeded() const {
     if (!failure.empty() || f.armed == 0) {
         return false;
     }
-    bool asked = f.powerOffAsked || f.sleepAsked || f.hibernateAsked || f.displayOffAsked;
-    if (stoppedFromMenu) {
-        // Nothing at the end is carried out, and the music plays on.
-        return !asked && !f.quitByPlugin && f.stopCommands == 0 && !player.countdownArmed();
-    }
     // The player as the listener had it: the volume, and repeat off again
     // when Nightcap switched it on.
     if (!givenBack()) {
         return false;
+    }
+    bool asked = f.powerOffAsked || f.sleepAsked || f.hibernateAsked || f.displayOffAsked;
+    if (stoppedFromMenu) {
+        // Nothing at the end is carried out, and the music plays on.
+        return !asked && !f.quitByPlugin && f.stopCommands == 0 && f.pauseCommands == 0 && !player.countdownArmed();
     }
     // The music stops before the system is asked, not after the computer wakes.
     bool stoppedFirst = f.stopsBeforeRequest > 0;

@@ -139,7 +139,7 @@ void BenchSession::step() {
         fail("the countdown did not end in time");
         return;
     }
-    shootTheWarning();
+    shootWhenDue();
     if (stage >= Counting && stage <= Watching) {
         clickMenuIfDue();
         countdownOver = facts.armed > 0 && !player.countdownArmed();
@@ -342,7 +342,7 @@ bool BenchSession::shootOnce(bool ready, const std::string& path, Shot& shot) {
 
 // Once the balloon shows; the bench holds it until then. And two-fifths
 // into a fade, when the volume has fallen a good way.
-void BenchSession::shootTheWarning() {
+void BenchSession::shootWhenDue() {
     if (shootOnce(player.tray().balloonShows(), scenario.warningShot, warningShot)) {
         player.tray().holdBalloons(false);
     }

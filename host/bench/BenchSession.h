@@ -86,7 +86,7 @@ private:
         bool taken = false;
     };
     bool shootOnce(bool ready, const std::string& path, Shot& shot);
-    void shootTheWarning();
+    void shootWhenDue();
     void fail(const std::string& why);
     void shoot(const std::string& path);
     void enter(Stage next);
