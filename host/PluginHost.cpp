@@ -182,6 +182,19 @@ void PluginHost::restartShell() {
     EnumThreadWindows(GetCurrentThreadId(), tellTaskbarCreated, static_cast<LPARAM>(created));
 }
 
+long long PluginHost::nowMs() {
+    if (realTimers) {
+        if (!realClockStarted) {
+            realClockStarted = true;
+            realClockStart = GetTickCount();
+            realClockBase = clockMs;
+        }
+        DWORD real = GetTickCount() - realClockStart;
+        clockMs = realClockBase + static_cast<long long>(real * speed);
+    }
+    return clockMs;
+}
+
 int PluginHost::liveTimers() const {
     int live = 0;
     for (const Timer& timer : timers) {
@@ -193,6 +206,7 @@ int PluginHost::liveTimers() const {
 void PluginHost::deliverTick(const Timer& timer) {
     Timer copy = timer;  // the tick may set a new timer and move the list
     ++ticksDelivered;
+    ticking = copy;
     if (beforeTick) {
         beforeTick();
     }

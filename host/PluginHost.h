@@ -88,11 +88,16 @@ public:
     bool realClockStarted = false;
     DWORD realClockStart = 0;
     long long realClockBase = 0;
+    // The clock as GetTickCount answers it now (with real timers it follows
+    // the real clock at the host's speed from the first reading on).
+    long long nowMs();
     // Told around every tick delivered to the module, simulated or real, so a
-    // caller can tell which of the module's calls belong to which tick.
+    // caller can tell which of the module's calls belong to which tick;
+    // ticking is the timer whose tick it is (after it, the last one's).
     std::function<void()> beforeTick;
     std::function<void()> afterTick;
     int ticksDelivered = 0;
+    Timer ticking = {};
     // Fires the first live timer once, as the message loop would, when it is
     // due; first, in order, every tick of a faster timer due before it, the
     // clock following each. False if no timer lives.

@@ -32,6 +32,10 @@ long long BenchClock::realMs() const {
     return (counterNow() - startCounter) * 1000 / counterFrequency;
 }
 
+double BenchClock::realMsExact() const {
+    return static_cast<double>(counterNow() - startCounter) * 1000.0 / static_cast<double>(counterFrequency);
+}
+
 void BenchClock::catchUp() {
     long long now = counterNow();
     long long elapsed = now - lastSyncCounter;

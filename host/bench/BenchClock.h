@@ -24,6 +24,8 @@ public:
     long long playerMs() const { return clock; }
     // Real milliseconds since the clock was made.
     long long realMs() const;
+    // The same, to the performance counter's resolution.
+    double realMsExact() const;
 
     // Real clock: plays the time that passed since the last call. The
     // simulated clock does not follow real time: nothing.

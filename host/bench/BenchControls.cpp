@@ -207,7 +207,18 @@ std::string BenchControls::stateLine() const {
     return BenchLog::formatTime(model.positionMs) + " / " +
            BenchLog::formatLength(model.currentTrack() != nullptr ? model.currentTrack()->lengthSeconds : 0) +
            "      " + state + "      Repeat " + (model.repeat ? "on" : "off") + "      Volume " +
-           std::to_string(model.volume) + "      " + BenchClock::describe(player.options.simulated, player.options.speed);
+           std::to_string(model.volume) + fadeShown() + "      " +
+           BenchClock::describe(player.options.simulated, player.options.speed);
+}
+
+// Beside the volume, while Nightcap fades it: how far the fade has come.
+std::string BenchControls::fadeShown() const {
+    const BenchFade& fade = player.fade();
+    if (!fade.running()) {
+        return std::string();
+    }
+    return " (Nightcap fading it out: " + std::to_string(static_cast<int>(fade.progress() * 100)) + "% of " +
+           BenchFade::lengthWords(fade.chosenMs()) + ")";
 }
 
 std::string BenchControls::pluginLine() const {

@@ -65,6 +65,7 @@ private:
     void setText(int id, const std::string& text);
     void appendLogLine(HWND list, const std::string& line);
     std::string stateLine() const;
+    std::string fadeShown() const;
     std::string pluginLine() const;
 
     const BenchPlayer& player;

@@ -22,9 +22,6 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-// A fade is at least this many volume steps, each followed by the same pause.
-const size_t FadeRunMinimum = 3;
-
 }  // namespace
 
 std::string BenchLog::formatTime(long long ms) {
@@ -42,6 +39,9 @@ std::string BenchLog::describeSend(UINT message, WPARAM wParam, LPARAM lParam, L
     long long answer = static_cast<int>(result);
     if (message == WM_COMMAND && LOWORD(wParam) == StopCommand) {
         return "stop";
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == PauseCommand) {
+        return "pause";
     }
     if (message != PlayerMessage) {
         return format("message %lld (%lld, %lld)", message, static_cast<int>(wParam), lParam);
@@ -62,7 +62,11 @@ std::string BenchLog::describeSend(UINT message, WPARAM wParam, LPARAM lParam, L
     case RepeatQuery:
         return std::string("asked the repeat mode (") + (answer == 0 ? "off" : "on") + ")";
     case SetRepeat:
-        return wParam == RepeatOn ? "switched repeat on" : format("set repeat %lld", static_cast<int>(wParam));
+        return wParam == RepeatOn    ? "switched repeat on"
+               : wParam == RepeatOff ? "switched repeat off"
+                                     : format("set repeat %lld", static_cast<int>(wParam));
+    case JumpToTime:
+        return "jump to " + formatTime(static_cast<int>(wParam)) + (answer < 0 ? " (refused: nothing plays)" : "");
     case VolumeMessage:
         if (wParam == VolumeQuery) {
             return format("asked the volume (%lld)", answer);
@@ -129,7 +133,7 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
         return format("posted message %lld (%lld, %lld)", event.message, static_cast<int>(event.wParam),
                       event.lParam);
     case TraceEvent::Sleep:
-        return format("pause %lld ms", static_cast<long long>(event.wParam));
+        return format("waited %lld ms (Sleep)", static_cast<long long>(event.wParam));
     case TraceEvent::SetTimer:
         return format("armed its timer (every %lld ms)", static_cast<long long>(event.wParam));
     case TraceEvent::KillTimer:
@@ -181,12 +185,12 @@ std::string BenchLog::describeEvent(const TraceEvent& event) {
     return "?";
 }
 
-void BenchLog::tickBegins(int number) {
+void BenchLog::tickBegins(int number, bool fadeStep) {
     if (inTick) {
         tickEnds();
     }
     inTick = true;
-    tickNumber = number;
+    tickLabel = (fadeStep ? format("fade step (after tick %lld)", number) : format("tick %lld", number)) + ": ";
     pending.clear();
 }
 
@@ -195,9 +199,16 @@ void BenchLog::tickEnds() {
         return;
     }
     inTick = false;
-    // Ticks that asked nothing (counting minutes) leave no line.
-    if (!pending.empty()) {
-        finishLine(format("tick %lld: ", tickNumber) + render(pending));
+    // Ticks that asked nothing (counting minutes), or did only a fade's
+    // routine, leave no line.
+    bool routine = true;
+    std::string body;
+    for (const Item& item : pending) {
+        routine = routine && item.routine;
+        body += (body.empty() ? "" : "; ") + item.text;
+    }
+    if (!routine) {
+        finishLine(tickLabel + body);
     }
     pending.clear();
     std::vector<std::string> notes;
@@ -207,20 +218,19 @@ void BenchLog::tickEnds() {
     }
 }
 
-void BenchLog::sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result) {
-    bool setsVolume = message == PlayerMessage && lParam == VolumeMessage && wParam != VolumeQuery;
-    add(Item{describeSend(message, wParam, lParam, result), setsVolume ? static_cast<int>(wParam) : -1, -1});
+void BenchLog::sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result, bool routine) {
+    add(Item{describeSend(message, wParam, lParam, result), routine});
 }
 
-void BenchLog::event(const TraceEvent& event) {
+void BenchLog::event(const TraceEvent& event, bool routine) {
     std::string text = describeEvent(event);
     if (!text.empty()) {
-        add(Item{text, -1, event.kind == TraceEvent::Sleep ? static_cast<int>(event.wParam) : -1});
+        add(Item{text, routine});
     }
 }
 
 void BenchLog::did(const std::string& text) {
-    add(Item{text, -1, -1});
+    add(Item{text, false});
 }
 
 void BenchLog::note(const std::string& text) {
@@ -259,34 +269,4 @@ void BenchLog::finishLine(const std::string& body) {
     if (onLine) {
         onLine(line);
     }
-}
-
-std::string BenchLog::render(const std::vector<Item>& items) {
-    std::string out;
-    size_t i = 0;
-    while (i < items.size()) {
-        // A run of "volume n, pause d", "volume n-1, pause d", ...
-        size_t end = i;
-        while (end + 1 < items.size() && items[end].volume >= 0 && items[end + 1].pauseMs >= 0 &&
-               items[end + 1].pauseMs == items[i + 1].pauseMs &&
-               (end == i || items[end].volume == items[end - 2].volume - 1)) {
-            end += 2;
-        }
-        size_t steps = (end - i) / 2;
-        if (!out.empty()) {
-            out += "; ";
-        }
-        if (steps >= FadeRunMinimum) {
-            int pause = items[i + 1].pauseMs;
-            out += format("fade: volume %lld down to %lld in %lld steps", items[i].volume, items[end - 2].volume,
-                          static_cast<long long>(steps)) +
-                   format(", a pause of %lld ms after each (%lld ms in all)", pause,
-                          static_cast<long long>(pause) * static_cast<long long>(steps));
-            i = end;
-        } else {
-            out += items[i].text;
-            ++i;
-        }
-    }
-    return out;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // What the plug-in said to the player, in words: one line per timer tick
 // (everything the module did inside that tick), one line per call made
-// outside a tick (from the dialog), and the bench's own notes.
+// outside a tick (from the dialog), and the bench's own notes. A tick that
+// did nothing but a running fade's routine (its volume steps, its look at
+// the position, the icon's time left) leaves no line: the fade is told in
+// notes instead (BenchFade).
 //
 //   "   41.5 s  tick 83: asked the play position (244.5 s); asked the repeat mode (on)"
 //   "   52.0 s  Nightcap: asked whether the player plays (yes)"
@@ -26,12 +29,15 @@ public:
     // The time stamp of lines from now on, in the bench clock's milliseconds.
     void setClock(long long ms) { clockMs = ms; }
 
-    void tickBegins(int tickNumber);
+    // A tick of the countdown's timer, or (fadeStep) of the fade's own,
+    // after the countdown's tickNumber.
+    void tickBegins(int tickNumber, bool fadeStep = false);
     void tickEnds();
-    // A message the player window answered, after its effect.
-    void sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result);
-    // Anything else the module did: posts, pauses, timers, boxes, power.
-    void event(const TraceEvent& event);
+    // A message the player window answered, after its effect; routine: a
+    // running fade's, which alone leaves a tick no line.
+    void sent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT result, bool routine = false);
+    // Anything else the module did: posts, timers, boxes, power, the icon.
+    void event(const TraceEvent& event, bool routine = false);
     // Something the module did, in words ("saved its settings to ...").
     void did(const std::string& text);
     // The bench's own remark (transport, track changes, what it did).
@@ -53,21 +59,19 @@ public:
     static std::string formatLength(int seconds);    // "3:18"
 
 private:
-    // A call inside a tick, kept whole until the tick ends so that a fade's
-    // hundreds of volume steps and pauses can be told as one.
+    // A call inside a tick, kept until the tick ends: a tick of nothing but
+    // routine leaves no line.
     struct Item {
         std::string text;
-        int volume;   // a volume set, else -1
-        int pauseMs;  // a pause, else -1
+        bool routine;
     };
     void add(const Item& item);
     void finishLine(const std::string& body);
-    static std::string render(const std::vector<Item>& items);
 
     long long clockMs = 0;
     bool inTick = false;
     // Notes made during a tick follow its line, as their causes are in it.
     std::vector<std::string> deferredNotes;
-    int tickNumber = 0;
+    std::string tickLabel;
     std::vector<Item> pending;
 };

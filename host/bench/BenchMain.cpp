@@ -35,8 +35,10 @@ const char Usage[] =
     "  scripted session:\n"
     "  --songs N | --minutes N   what to count (default: --songs 2)\n"
     "  --stop-method wait|fade|stop   counting minutes: how the song ends (default wait)\n"
-    "  --final stop|quit|halt|sleep|hibernate   what happens then (default stop; halt, sleep and\n"
-    "                         hibernate are intercepted)\n"
+    "  --fade 5s|30s|1m|2m|5m|10m|20m|30m   with --stop-method fade: the fade's length to choose\n"
+    "                         (default: the one the dialog shows)\n"
+    "  --final stop|pause|quit|halt|sleep|hibernate   what happens then (default stop; halt, sleep\n"
+    "                         and hibernate are intercepted)\n"
     "  --power LIST           what the computer can do, a comma-separated list of s3 (sleeps),\n"
     "                         modern (sleeps as Modern Standby does: the display goes off), s4\n"
     "                         (hibernates), s4-nofile (S4, but hibernation turned off), or none\n"
@@ -50,6 +52,7 @@ const char Usage[] =
     "  --countdown-shot FILE.bmp  screenshot mid-countdown, with the dialog open\n"
     "  --end-shot FILE.bmp    screenshot once the countdown is over\n"
     "  --warning-shot FILE.bmp  screenshot while the icon's warning balloon shows\n"
+    "  --fade-shot FILE.bmp   screenshot two-fifths into the fade\n"
     "  --limit SECONDS        give up after this long (default 180)\n";
 
 struct Named {
@@ -58,7 +61,10 @@ struct Named {
 };
 const Named StopMethods[] = {
     {"wait", StopMethod::WaitForSongEnd}, {"fade", StopMethod::ShadeOut}, {"stop", StopMethod::StopNow}};
+const Named FadeLengthNames[] = {{"5s", 5},   {"30s", 30},  {"1m", 60},    {"2m", 120},
+                                 {"5m", 300}, {"10m", 600}, {"20m", 1200}, {"30m", 1800}};
 const Named FinalActions[] = {{"stop", FinalAction::StopPlaying},
+                               {"pause", FinalAction::Pause},
                                {"quit", FinalAction::QuitPlayer},
                                {"halt", FinalAction::HaltComputer},
                                {"sleep", FinalAction::Sleep},
@@ -128,7 +134,8 @@ int main(int argc, char** argv) {
                           arg == "--appdata" || arg == "--songs" || arg == "--minutes" || arg == "--stop-method" ||
                           arg == "--final" || arg == "--power" || arg == "--idle-shot" ||
                           arg == "--countdown-shot" || arg == "--end-shot" || arg == "--ticks-per-beat" ||
-                          arg == "--limit" || arg == "--menu-at" || arg == "--warning-shot";
+                          arg == "--limit" || arg == "--menu-at" || arg == "--warning-shot" || arg == "--fade" ||
+                          arg == "--fade-shot";
         if (takesValue && value == nullptr) {
             fprintf(stderr, "bench_player: %s needs a value\n%s", arg.c_str(), Usage);
             return 2;
@@ -159,6 +166,12 @@ int main(int argc, char** argv) {
             scenario.count = atoi(value);
         } else if (arg == "--stop-method") {
             scenario.stopMethod = choice(value, StopMethods);
+        } else if (arg == "--fade") {
+            scenario.fadeSeconds = choice(value, FadeLengthNames);
+            if (scenario.fadeSeconds == 0) {
+                fprintf(stderr, "bench_player: unknown --fade %s\n%s", value, Usage);
+                return 2;
+            }
         } else if (arg == "--final") {
             scenario.finalAction = choice(value, FinalActions);
         } else if (arg == "--power") {
@@ -178,6 +191,8 @@ int main(int argc, char** argv) {
             scenario.endShot = value;
         } else if (arg == "--warning-shot") {
             scenario.warningShot = value;
+        } else if (arg == "--fade-shot") {
+            scenario.fadeShot = value;
         } else if (arg == "--menu-at") {
             if (!readMenuClick(value, scenario)) {
                 fprintf(stderr, "bench_player: --menu-at takes TICK:more, TICK:stop or TICK:open, not %s\n%s", value,
@@ -196,6 +211,12 @@ int main(int argc, char** argv) {
     }
     if (scenario.stopMethod == 0 || scenario.finalAction == 0) {
         fprintf(stderr, "bench_player: unknown stop method or final action\n%s", Usage);
+        return 2;
+    }
+    // The dialog offers the length only beside "shade out".
+    if (scenario.fadeSeconds != 0 &&
+        (scenario.countMode != CountMode::Minutes || scenario.stopMethod != StopMethod::ShadeOut)) {
+        fprintf(stderr, "bench_player: --fade goes with --minutes N --stop-method fade\n%s", Usage);
         return 2;
     }
     // In a session nobody is there to read the plug-in's boxes: they are

@@ -1,12 +1,10 @@
 #include "host/bench/BenchPlayer.h"
 
 #include <stdio.h>
-#include <string.h>
 
+#include "engine/CountdownEngine.h"
 #include "host/DialogDriver.h"
-#include "host/Files.h"
 #include "plugin/PlayerMessages.h"
-#include "settings/Settings.h"
 
 namespace {
 
@@ -18,13 +16,6 @@ std::string fileNameOf(const std::string& path) {
 std::string folderOf(const std::string& path) {
     size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-    char fullA[2 * MAX_PATH];
-    char fullB[2 * MAX_PATH];
-    return GetFullPathNameA(a.c_str(), sizeof fullA, fullA, NULL) != 0 &&
-           GetFullPathNameA(b.c_str(), sizeof fullB, fullB, NULL) != 0 && _stricmp(fullA, fullB) == 0;
 }
 
 }  // namespace
@@ -47,14 +38,18 @@ BenchPlayer::BenchPlayer(const BenchOptions& chosen)
     host.beforeTick = [this]() {
         clock.catchUp();
         log.setClock(clock.playerMs());
-        log.tickBegins(countdownTicks());
+        bool fadeStep = host.ticking.periodMs != TickIntervalMs;
+        countdownTickCount += fadeStep ? 0 : 1;
+        log.tickBegins(countdownTickCount, fadeStep);
     };
     host.afterTick = [this]() {
         log.tickEnds();
+        fading.ticked(host.nowMs(), model.volume);
         if (!countdownArmed()) {
             facts.tickAtFinish = countdownTicks();
         }
     };
+    fading.say = [this](const std::string& text) { log.note(text); };
     host.onMessageBox = [this](const TraceEvent& event) {
         if (options.showMessageBoxes) {
             host.messageBoxAnswer = MessageBoxW(event.window, wideFromUtf8(event.text).c_str(),
@@ -278,7 +273,8 @@ void BenchPlayer::close() {
 // Every message the plug-in sends is answered by the model, at the position
 // the clock has reached at that moment.
 bool BenchPlayer::answer(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message != PlayerMessage && !(message == WM_COMMAND && LOWORD(wParam) == StopCommand)) {
+    bool command = message == WM_COMMAND && (LOWORD(wParam) == StopCommand || LOWORD(wParam) == PauseCommand);
+    if (message != PlayerMessage && !command) {
         return false;
     }
     clock.catchUp();
@@ -325,114 +321,4 @@ void BenchPlayer::afterPlayerChange() {
         }
         shownState = model.state;
     }
-}
-
-// --- what the plug-in did -----------------------------------------------------
-
-void BenchPlayer::onTraceEvent(const TraceEvent& event) {
-    if (event.kind == TraceEvent::File) {
-        noteSettingsFile(event);
-    }
-    if (event.isResource()) {
-        return;
-    }
-    log.setClock(clock.playerMs());
-    if (event.kind == TraceEvent::Icon) {
-        frame.tray.iconsChanged(!event.caption.empty(), clock.playerMs());
-    }
-    if (event.kind == TraceEvent::Send) {
-        log.sent(event.message, event.wParam, event.lParam, event.result);
-        if (event.message == WM_COMMAND) {
-            ++facts.stopCommands;
-            if (facts.firstStopAtRealMs < 0 && facts.armedAtRealMs >= 0) {
-                facts.firstStopAtRealMs = realMs();
-            }
-        }
-        return;
-    }
-    log.event(event);
-    switch (event.kind) {
-    case TraceEvent::SetTimer:
-        ++facts.armed;
-        facts.armedAtRealMs = realMs();
-        facts.firstStopAtRealMs = -1;
-        facts.tickAtArming = host.ticksDelivered;
-        facts.tickAtFinish = 0;
-        facts.trackChangesWhileArmed = 0;
-        requestSteps.clear();
-        break;
-    case TraceEvent::KillTimer:
-        ++facts.disarmed;
-        break;
-    case TraceEvent::OpenToken:
-        requestSteps.push_back(event.message & TOKEN_ADJUST_PRIVILEGES ? "opened its process token"
-                                                                       : BenchLog::describePowerStep(event));
-        break;
-    case TraceEvent::AdjustPrivileges:
-        requestSteps.push_back(BenchLog::describePowerStep(event));
-        break;
-    case TraceEvent::MessageBox:
-        if (!requestSteps.empty()) {
-            requestSteps.push_back("showed the \"" + event.caption + "\" box");
-        }
-        break;
-    case TraceEvent::ExitWindows:
-        facts.powerOffAsked = true;
-        announce("power off the computer", "called ExitWindowsEx (power off, force)", "nothing was switched off");
-        break;
-    case TraceEvent::Suspend: {
-        bool hibernate = event.wParam != 0;
-        (hibernate ? facts.hibernateAsked : facts.sleepAsked) = true;
-        announce(hibernate ? "hibernate the computer" : "put the computer to sleep",
-                 "called SetSuspendState (" + BenchLog::suspendArguments(event) + ")",
-                 hibernate ? "nothing was hibernated" : "nothing was put to sleep");
-        break;
-    }
-    case TraceEvent::DisplayPower:
-        if (event.lParam == 2) {
-            facts.displayOffAsked = true;
-            announce("put the computer to sleep",
-                     "turned the display off (" + event.text + ", SC_MONITORPOWER 2), as a Modern Standby computer "
-                     "goes to sleep",
-                     "the display stayed on");
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-// Told only for a settings file other than the one beside the plug-in, so
-// that the listener sees where their choices went.
-void BenchPlayer::noteSettingsFile(const TraceEvent& event) {
-    const std::string name = event.caption;
-    const std::string settingsName = "\\gen_nightcap.dat";
-    if (event.result == 0 || name.size() < settingsName.size() ||
-        _stricmp(name.c_str() + name.size() - settingsName.size(), settingsName.c_str()) != 0 ||
-        sameFile(name, besideSettings)) {
-        return;
-    }
-    log.setClock(clock.playerMs());
-    // A load opens the file to read it, and takes only a whole record.
-    if (event.text == "CreateFileA" && readFileBytes(name).size() >= static_cast<size_t>(SettingsFileSize)) {
-        log.did("read its settings from " + name + ", not from beside the plug-in");
-    } else if (event.text == "MoveFileExA") {
-        log.did("saved its settings to " + name + ", not beside the plug-in");
-    } else if (event.text == "DeleteFileA") {
-        log.did("removed " + name + ": its settings are beside the plug-in again");
-    }
-}
-
-void BenchPlayer::announce(const std::string& asked, const std::string& call, const std::string& intercepted) {
-    facts.stopsBeforeRequest = facts.stopCommands;
-    requestSteps.push_back(call);
-    std::string text = "The plug-in asked to " + asked + ": it ";
-    for (size_t i = 0; i < requestSteps.size(); ++i) {
-        text += (i == 0 ? "" : (i + 1 == requestSteps.size() ? " and " : ", ")) + requestSteps[i];
-    }
-    text += ". Intercepted: " + intercepted + ".";
-    requestSteps.clear();
-    facts.requestNotice = text;
-    log.note("the plug-in asked to " + asked + " (intercepted)");
-    frame.controls.showBanner(text);
 }

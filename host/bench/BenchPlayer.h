@@ -15,6 +15,7 @@
 #include "host/PlayerModel.h"
 #include "host/PluginHost.h"
 #include "host/bench/BenchClock.h"
+#include "host/bench/BenchFade.h"
 #include "host/bench/BenchLog.h"
 #include "host/bench/BenchWindow.h"
 
@@ -93,12 +94,16 @@ public:
         bool displayOffAsked = false; // SC_MONITORPOWER 2, as Modern Standby sleeps
         int stopsBeforeRequest = -1;  // stop commands sent before the last request to the system
         int stopCommands = 0;
-        int armed = 0;                // the plug-in's timer was set this often
-        int disarmed = 0;
+        int pauseCommands = 0;
+        int jumps = 0;                // to a time in the song
+        int repeatSwitchedOn = 0;     // by the plug-in, since the last arming
+        int repeatSwitchedOff = 0;
+        bool repeatAtArming = false;  // the player's, as the last countdown began
+        int volumeAtArming = -1;
+        int armed = 0;                // the countdown's timer was set this often
         long long armedAtRealMs = -1; // real time of the last arming
         long long firstStopAtRealMs = -1;  // real time of the first stop command after it
-        int tickAtArming = 0;
-        int tickAtFinish = 0;         // ticks delivered when the timer last died
+        int tickAtFinish = 0;         // the countdown's ticks when its timer last died
         int trackChangesWhileArmed = 0;
         bool pluginQuitCalled = false;
         std::string requestNotice;    // what the window shows about the request to the system
@@ -109,9 +114,12 @@ public:
 
     // Real milliseconds since the bench started.
     long long realMs() const { return clock.realMs(); }
-    bool countdownArmed() const { return host.liveTimers() > 0; }
-    // Ticks of the current (or last) countdown so far.
-    int countdownTicks() const { return host.ticksDelivered - facts.tickAtArming; }
+    // The countdown's own timer lives (the fade's faster one aside).
+    bool countdownArmed() const;
+    // Ticks of the current (or last) countdown's timer so far.
+    int countdownTicks() const { return countdownTickCount; }
+    // The shade-out as the player meets it, told in the log.
+    const BenchFade& fade() const { return fading; }
 
     // A screen capture of the player window and the plug-in's dialog over it,
     // as a 24-bit BMP file. It reads the screen as it is: repaint() a while
@@ -139,11 +147,18 @@ private:
     void userDoes(const std::string& what, void (PlayerModel::*button)());
     void afterPlayerChange();
     void onTraceEvent(const TraceEvent& event);
+    void noteSend(const TraceEvent& event);
     void noteSettingsFile(const TraceEvent& event);
     // A request to the system: noted, and shown in the window's banner.
     void announce(const std::string& asked, const std::string& call, const std::string& intercepted);
 
+    // The fade's length the open dialog shows, in ms; 0 when none can be read.
+    long long fadeLengthShown() const;
+    bool isFadeTimer(UINT_PTR id) const;
+
     BenchClock clock;
+    BenchFade fading;
+    int countdownTickCount = 0;
     BenchWindow frame;
     size_t shownTrack = static_cast<size_t>(-1);
     PlayerModel::State shownState = PlayerModel::Stopped;

@@ -39,6 +39,7 @@ const Choice StopMethods[] = {
 };
 const Choice FinalActions[] = {
     {FinalAction::StopPlaying, IDC_STOP_PLAYING, "stop playing"},
+    {FinalAction::Pause, IDC_PAUSE, "pause"},
     {FinalAction::QuitPlayer, IDC_QUIT_PLAYER, "quit the player"},
     {FinalAction::HaltComputer, IDC_HALT_COMPUTER, "halt the computer"},
     {FinalAction::Sleep, IDC_SLEEP, "put the computer to sleep"},
@@ -81,6 +82,9 @@ std::string BenchSession::describe(const Scenario& s) {
     std::string text = "count down " + (minutes ? plural(s.count, "minute", "minutes") : plural(s.count, "song", "songs"));
     if (minutes) {
         text += std::string(", then ") + choiceOf(StopMethods, s.stopMethod).words;
+        if (s.stopMethod == StopMethod::ShadeOut && s.fadeSeconds > 0) {
+            text += " over " + BenchFade::lengthWords(s.fadeSeconds * 1000LL);
+        }
     }
     return text + ", then " + choiceOf(FinalActions, s.finalAction).words;
 }
@@ -135,7 +139,7 @@ void BenchSession::step() {
         fail("the countdown did not end in time");
         return;
     }
-    shootTheWarning();
+    shootWhenDue();
     if (stage >= Counting && stage <= Watching) {
         clickMenuIfDue();
         countdownOver = facts.armed > 0 && !player.countdownArmed();
@@ -245,6 +249,9 @@ void BenchSession::queueFillAndStart() {
         d.type(minutes ? IDC_MINUTES : IDC_SONGS, std::to_string(scenario.count));
         if (minutes) {
             d.click(choiceOf(StopMethods, scenario.stopMethod).button);
+            if (scenario.stopMethod == StopMethod::ShadeOut && scenario.fadeSeconds > 0) {
+                d.choose(IDC_FADE_LENGTH, "over " + BenchFade::lengthWords(scenario.fadeSeconds * 1000LL));
+            }
         }
         Choice ending = choiceOf(FinalActions, scenario.finalAction);
         if (!d.enabled(ending.button)) {
@@ -318,99 +325,26 @@ UINT BenchSession::chooseFromMenu(const std::vector<std::string>& items) {
     return 0;
 }
 
-// Once the balloon shows and the screen has settled.
-void BenchSession::shootTheWarning() {
-    if (scenario.warningShot.empty() || warningShot || !player.tray().balloonShows()) {
-        balloonBeats = 0;
-        return;
+bool BenchSession::shootOnce(bool ready, const std::string& path, Shot& shot) {
+    if (path.empty() || shot.taken || !ready) {
+        shot.beats = 0;
+        return false;
     }
-    if (balloonBeats++ == 0) {
+    if (shot.beats++ == 0) {
         player.repaint();
-        balloonAtMs = player.realMs();
-    } else if (player.options.simulated ? balloonBeats >= 4 : player.realMs() - balloonAtMs >= PaintMs) {
-        shoot(scenario.warningShot);
-        warningShot = true;
+        shot.atMs = player.realMs();
+    } else if (player.options.simulated ? shot.beats >= 4 : player.realMs() - shot.atMs >= PaintMs) {
+        shoot(path);
+        shot.taken = true;
+    }
+    return shot.taken;
+}
+
+// Once the balloon shows; the bench holds it until then. And two-fifths
+// into a fade, when the volume has fallen a good way.
+void BenchSession::shootWhenDue() {
+    if (shootOnce(player.tray().balloonShows(), scenario.warningShot, warningShot)) {
         player.tray().holdBalloons(false);
     }
-}
-
-bool BenchSession::succeeded() const {
-    const BenchPlayer::Facts& f = player.facts;
-    if (!failure.empty() || f.armed == 0) {
-        return false;
-    }
-    bool asked = f.powerOffAsked || f.sleepAsked || f.hibernateAsked || f.displayOffAsked;
-    if (stoppedFromMenu) {
-        // Nothing at the end is carried out, and the music plays on.
-        return !asked && !f.quitByPlugin && f.stopCommands == 0 && !player.countdownArmed();
-    }
-    // The music stops before the system is asked, not after the computer wakes.
-    bool stoppedFirst = f.stopsBeforeRequest > 0;
-    switch (scenario.finalAction) {
-    case FinalAction::StopPlaying:
-        return f.stopCommands > 0 && !f.quitByPlugin && !asked && f.tickAtFinish > 0;
-    case FinalAction::QuitPlayer:
-        return f.quitByPlugin && !asked;
-    case FinalAction::HaltComputer:
-        return f.powerOffAsked && !f.sleepAsked && !f.hibernateAsked && !f.displayOffAsked && stoppedFirst;
-    case FinalAction::Sleep:
-        return (f.sleepAsked || f.displayOffAsked) && !f.powerOffAsked && !f.hibernateAsked && stoppedFirst;
-    case FinalAction::Hibernate:
-        return f.hibernateAsked && !f.powerOffAsked && !f.sleepAsked && !f.displayOffAsked && stoppedFirst;
-    default:
-        return false;
-    }
-}
-
-std::string BenchSession::outcome() const {
-    const BenchPlayer::Facts& f = player.facts;
-    std::string text = "Outcome (" + describe(scenario) + "): ";
-    if (!failure.empty()) {
-        return text + "FAILED: " + failure + ".";
-    }
-    if (f.armed == 0) {
-        return text + "FAILED: no countdown was started.";
-    }
-    if (stoppedFromMenu && !f.powerOffAsked && !f.quitByPlugin && f.stopCommands == 0) {
-        text += "the listener stopped the countdown from the icon's menu (nothing at the end was carried out)";
-    } else if (f.powerOffAsked) {
-        text += "Nightcap stopped the player and asked to power off the computer; the bench intercepted the request, "
-                "nothing was switched off";
-    } else if (f.sleepAsked || f.hibernateAsked) {
-        text += std::string("Nightcap stopped the player and asked to ") +
-                (f.hibernateAsked ? "hibernate the computer" : "put the computer to sleep") +
-                "; the bench intercepted the request, " +
-                (f.hibernateAsked ? "nothing was hibernated" : "nothing was put to sleep");
-    } else if (f.displayOffAsked) {
-        text += "Nightcap stopped the player and turned the display off, as a Modern Standby computer goes to sleep; "
-                "the bench intercepted the request, the display was not turned off";
-    } else if (f.quitByPlugin) {
-        text += "Nightcap asked the player to quit, and the bench player closed";
-    } else if (f.stopCommands > 0) {
-        text += "Nightcap stopped the player";
-    } else {
-        text += "the countdown ended without a final action";
-    }
-    int ticks = f.tickAtFinish > 0 ? f.tickAtFinish : player.countdownTicks();
-    text += " on tick " + std::to_string(ticks) + " of the countdown (" +
-            BenchLog::formatTime(static_cast<long long>(ticks) * TickIntervalMs) + " of play), after " +
-            plural(f.trackChangesWhileArmed, "track change", "track changes") + ". " +
-            (succeeded() ? "As chosen." : "NOT what was chosen.");
-    return text;
-}
-
-std::string BenchSession::timing() const {
-    const BenchPlayer::Facts& f = player.facts;
-    if (player.options.simulated || scenario.countMode != CountMode::Minutes ||
-        scenario.stopMethod != StopMethod::StopNow || f.firstStopAtRealMs < 0) {
-        return std::string();
-    }
-    double measured = static_cast<double>(f.firstStopAtRealMs - f.armedAtRealMs) / 1000.0;
-    double nominal = (TicksPerMinute * scenario.count + 1) * (TickIntervalMs / 1000.0) / player.options.speed;
-    char text[200];
-    snprintf(text, sizeof text,
-             "Timing: from \"start now\" to the stop command on tick %d: %.3f s real; nominal %.3f s at speed x%g; "
-             "ratio %.4f",
-             TicksPerMinute * scenario.count + 1, measured, nominal, player.options.speed, measured / nominal);
-    return text;
+    shootOnce(player.fade().running() && player.fade().progress() >= 0.4, scenario.fadeShot, fadeShot);
 }

@@ -35,6 +35,7 @@ struct Scenario {
     int countMode = CountMode::Songs;
     int count = 2;
     int stopMethod = StopMethod::WaitForSongEnd;  // counting minutes only
+    int fadeSeconds = 0;          // shading out: the length to choose; 0 leaves the dialog's
     int finalAction = FinalAction::StopPlaying;
     bool reopenDialog = true;     // open the dialog again mid-countdown and keep it open to the end
     bool skipToTrackEnds = true;  // go to a few seconds before each track's end
@@ -42,6 +43,7 @@ struct Scenario {
     std::string countdownShot;    // ...mid-countdown with the dialog open again...
     std::string endShot;          // ...and once the countdown is over
     std::string warningShot;      // ...and while the icon's warning balloon shows
+    std::string fadeShot;         // ...and once a fade is two-fifths through
     std::vector<MenuClick> menuClicks;  // in the order of their ticks
     long long limitRealMs = 180000;  // give up after this long
 };
@@ -55,10 +57,14 @@ public:
 
     // After the player's run(): whether the plug-in did what was chosen.
     bool succeeded() const;
+    // The player as the listener had it when the countdown began: its
+    // volume, and repeat off again when it was off.
+    bool givenBack() const;
     // One paragraph: what the plug-in did in the end, or what went wrong.
     std::string outcome() const;
-    // "armed -> first stop command: 60.51 s (nominal 60.50 s, ratio 1.0002)"
-    // for a countdown of minutes stopped at once; empty otherwise.
+    // On real timers, for a countdown of minutes stopped at once: from
+    // "start now" to the stop command against its nominal 60.5 s; for a
+    // fade: its length against the one chosen. Empty otherwise.
     std::string timing() const;
     std::string failure;
 
@@ -73,7 +79,14 @@ private:
     void clickMenuIfDue();
     // The menu the module shows, answered with the item due.
     UINT chooseFromMenu(const std::vector<std::string>& items);
-    void shootTheWarning();
+    // A screenshot once ready has held while the screen settled.
+    struct Shot {
+        int beats = 0;
+        long long atMs = 0;
+        bool taken = false;
+    };
+    bool shootOnce(bool ready, const std::string& path, Shot& shot);
+    void shootWhenDue();
     void fail(const std::string& why);
     void shoot(const std::string& path);
     void enter(Stage next);
@@ -92,9 +105,8 @@ private:
     std::string choosing;          // the item of the click under way
     bool stoppedFromMenu = false;
     int extraCount = 0;            // minutes or songs the menu gave
-    int balloonBeats = 0;
-    long long balloonAtMs = 0;
-    bool warningShot = false;
+    Shot warningShot;
+    Shot fadeShot;
     std::unique_ptr<DialogDriver> driver;  // from the first dialog on
     std::function<void(const std::string&)> outerReport;
 };

@@ -94,17 +94,7 @@ BOOL WINAPI hostKillTimer(HWND window, UINT_PTR id) {
 // so that the module's measures of time agree with its timers'. Cannot fail.
 DWORD WINAPI hostGetTickCount() {
     NIGHTCAP_FAILS(GetTickCount);  // counted; it cannot fail
-    PluginHost& h = host();
-    if (h.realTimers) {
-        if (!h.realClockStarted) {
-            h.realClockStarted = true;
-            h.realClockStart = GetTickCount();
-            h.realClockBase = h.clockMs;
-        }
-        DWORD real = GetTickCount() - h.realClockStart;
-        h.clockMs = h.realClockBase + static_cast<long long>(real * h.speed);
-    }
-    return static_cast<DWORD>(h.clockMs & 0xFFFFFFFFLL);
+    return static_cast<DWORD>(host().nowMs() & 0xFFFFFFFFLL);
 }
 
 // A pause cannot fail; it is recorded, and slept only with realSleep.

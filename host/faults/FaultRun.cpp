@@ -81,7 +81,7 @@ bool FaultRun::start(const std::vector<unsigned char>& record, bool heldWhileSta
         if (event.kind == TraceEvent::File && event.text == "CloseHandle") {
             for (const std::string& place : {folder, appData + "\\Nightcap"}) {
                 std::vector<unsigned char> written = readFileBytes(place + "\\gen_nightcap.tmp");
-                if (written.size() == SettingsFileSize) {
+                if (written.size() >= SettingsFileSize && written.size() <= SettingsRecordSize) {
                     records.insert(written);
                 }
             }

@@ -75,6 +75,7 @@ private:
     void songsThenStop();
     void minuteThenWaitAndQuit();
     void minuteThenFadeAndHalt();
+    void minuteThenUntimedFadeAndPause();
     void endWithTheDialogOpen();
     void stopAndStartAgain();
     void quitMidCountdown();
@@ -116,6 +117,8 @@ private:
     void floodWithForeignTicks();
     void restartInsideTheFade();
     void readAfterAHeldStart();
+    // The fade's length, said as a fact (Scenarios.cpp).
+    void timeTheFade();
     // Effects recorded from event on, timers' deaths included.
     std::vector<std::string> effectsSince(size_t event) const;
     std::string settingsPath() const { return folder + "\\gen_nightcap.dat"; }
@@ -135,4 +138,6 @@ private:
     bool ended = false;
     std::string iconShown;     // the tooltip the icon first showed with
     std::string balloonShown;  // the first balloon's title
+    long long fadeStartMs = -1;  // the simulated clock at the fade's first volume query; -2 once told
+    int fadeBeganAtMs = -1;      // the play position then
 };

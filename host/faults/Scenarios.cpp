@@ -1,7 +1,7 @@
 // The probe's scenarios, each played as a listener would, and the three
 // adversaries: forged and stale timer ticks, a player that runs its message
-// loop inside the fade while the listener starts anew, and a settings file
-// that another program holds while the player starts.
+// loop inside a step of the fade while the listener starts anew, and a
+// settings file that another program holds while the player starts.
 
 #include <stdio.h>
 
@@ -14,6 +14,7 @@ const FaultRun::Scenario FaultRun::scenarios[] = {
     {"songs", &FaultRun::songsThenStop},
     {"wait-quit", &FaultRun::minuteThenWaitAndQuit},
     {"fade-halt", &FaultRun::minuteThenFadeAndHalt},
+    {"fade-pause", &FaultRun::minuteThenUntimedFadeAndPause},
     {"stop-dialog", &FaultRun::endWithTheDialogOpen},
     {"restart", &FaultRun::stopAndStartAgain},
     {"quit-mid", &FaultRun::quitMidCountdown},
@@ -46,12 +47,16 @@ void FaultRun::reopenThenQuit() {
     quit();
 }
 
-// One song counted (the first track ends within ten ticks), then stop playing.
+// One song counted (the first track ends within ten ticks), then stop
+// playing; repeat, off, is switched on to follow the song's end and off
+// again at the end.
 void FaultRun::songsThenStop() {
     player.seek(240000);
+    player.repeat = false;
     if (start(settingsBytes(CountMode::Songs, StopMethod::WaitForSongEnd, FinalAction::StopPlaying, 1, 10))) {
         startFromDialog();
         playTicks(40);
+        facts.push_back(std::string("repeat ") + (player.repeat ? "left on" : "off") + " afterwards");
         reopenThenQuit();
     }
 }
@@ -70,15 +75,55 @@ void FaultRun::minuteThenWaitAndQuit() {
     }
 }
 
-// A minute, then the song shaded out, then a power-off.
+// A minute, then the song shaded out over five seconds (ten ticks, and
+// its own faster timer's steps between), then a power-off.
 void FaultRun::minuteThenFadeAndHalt() {
     player.volume = 40;
     if (start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::HaltComputer, 3, 1))) {
         startFromDialog();
-        playTicks(ProbeTicksPerMinute + 5);
+        timeTheFade();
+        playTicks(ProbeTicksPerMinute + 20);
+        player.insideMessage = nullptr;
         facts.push_back("volume " + std::to_string(player.volume) + " afterwards");
         reopenThenQuit();
     }
+}
+
+// A minute, then thirty seconds of fade whose own timer the system refuses
+// (the countdown's ticks step it, and it ends at its time all the same),
+// then a pause, and back to where the fade began.
+void FaultRun::minuteThenUntimedFadeAndPause() {
+    player.volume = 120;
+    if (start(settingsBytes(CountMode::Minutes, StopMethod::ShadeOut, FinalAction::Pause, 3, 1, 30))) {
+        startFromDialog();
+        // The next timer asked for is the fade's (unless every one is refused already).
+        if (failing != "SetTimer") {
+            host->failCall("SetTimer");
+        }
+        timeTheFade();
+        playTicks(ProbeTicksPerMinute + 80);
+        player.insideMessage = nullptr;
+        facts.push_back(std::string(player.state == PlayerModel::Paused ? "paused" : "not paused") +
+                        (player.positionMs == fadeBeganAtMs ? " where the fade began" : " elsewhere") + ", volume " +
+                        std::to_string(player.volume));
+        reopenThenQuit();
+    }
+}
+
+// From the fade's first volume query (the plug-in asks the volume only to
+// fade it) to its stop or pause command, on the simulated clock: a fact
+// said when the countdown ends.
+void FaultRun::timeTheFade() {
+    fadeStartMs = -1;
+    player.insideMessage = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == PlayerMessage && lParam == VolumeMessage && wParam == VolumeQuery && fadeStartMs == -1) {
+            fadeStartMs = host->clockMs;
+            fadeBeganAtMs = player.positionMs;
+        } else if (message == WM_COMMAND && fadeStartMs >= 0) {
+            facts.push_back("the fade lasted " + std::to_string(host->clockMs - fadeStartMs) + " ms");
+            fadeStartMs = -2;  // told
+        }
+    };
 }
 
 // The countdown ends while the dialog is open: it must show the end.
@@ -296,13 +341,28 @@ void FaultRun::floodWithForeignTicks() {
 }
 
 // The player runs its message loop inside each of the fade's volume
-// messages, and there the listener, in the open dialog, stops the countdown
-// and starts another (one song, then stop playing): the old end must leave
-// it armed and carry out nothing of its own, and the new one ends as chosen.
+// messages, and there, from the fifth step the fade's own timer or the
+// countdown's ticks make, the listener, in the open dialog, stops the
+// countdown and starts another (one song, then stop playing), a control at
+// a time as each can be used (the stop gives the volume back, and the
+// player's loop runs inside that too, while the form is still greyed): the
+// old fade and end must carry out nothing more and leave the new countdown
+// armed, and the new one ends as chosen.
 void FaultRun::restartInsideTheFade() {
     startFromDialog();
     size_t restartedAt = 0;
     int steps = 0;
+    struct Act {
+        int control;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const Act acts[] = {{IDC_START_STOP, BM_CLICK, 0, 0}, {IDC_COUNT_SONGS, BM_CLICK, 0, 0},
+                        {IDC_SONGS, EM_SETSEL, 0, -1},     {IDC_SONGS, WM_CHAR, '1', 1},
+                        {IDC_STOP_PLAYING, BM_CLICK, 0, 0}, {IDC_START_STOP, BM_CLICK, 0, 0}};
+    const size_t actCount = sizeof acts / sizeof acts[0];
+    size_t acted = 0;
     inDialog({[&](DialogDriver& d) {
         d.tick(ProbeTicksPerMinute);  // the minute is spent
         HWND dialog = d.dialog();
@@ -310,20 +370,25 @@ void FaultRun::restartInsideTheFade() {
             if (message != PlayerMessage || lParam != VolumeMessage || wParam == VolumeQuery) {
                 return;
             }
-            if (++steps == 5) {
-                PostMessageA(GetDlgItem(dialog, IDC_START_STOP), BM_CLICK, 0, 0);
-                PostMessageA(GetDlgItem(dialog, IDC_COUNT_SONGS), BM_CLICK, 0, 0);
-                PostMessageA(GetDlgItem(dialog, IDC_SONGS), EM_SETSEL, 0, -1);
-                PostMessageA(GetDlgItem(dialog, IDC_SONGS), WM_CHAR, '1', 1);
-                PostMessageA(GetDlgItem(dialog, IDC_STOP_PLAYING), BM_CLICK, 0, 0);
-                PostMessageA(GetDlgItem(dialog, IDC_START_STOP), BM_CLICK, 0, 0);
-            }
+            ++steps;
             pumpWaitingMessages(window->handle());
-            if (steps == 5) {
+            // A greyed control cannot be clicked (and a click posted to a
+            // greyed radio button hangs Wine 8).
+            while (steps >= 5 && acted < actCount && IsWindowEnabled(GetDlgItem(dialog, acts[acted].control))) {
+                const Act& act = acts[acted++];
+                PostMessageA(GetDlgItem(dialog, act.control), act.message, act.wParam, act.lParam);
+                pumpWaitingMessages(window->handle());
+            }
+            if (acted == actCount && restartedAt == 0) {
                 restartedAt = host->trace.events.size();
             }
         };
-        d.tick();  // the end begins with the fade
+        // The end begins with the fade; its steps follow, tick by tick,
+        // until the listener has started again: then no more ticks, whose
+        // work would be the new countdown's.
+        for (int tick = 0; tick < 40 && restartedAt == 0 && armed(); ++tick) {
+            d.tick();
+        }
         player.insideMessage = nullptr;
     }});
     player.insideMessage = nullptr;
