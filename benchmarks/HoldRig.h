@@ -21,7 +21,7 @@
 const int FormControls[] = {IDC_COUNT_SONGS,   IDC_SONGS,         IDC_COUNT_MINUTES, IDC_MINUTES,
                             IDC_WAIT_SONG_END, IDC_FADE_OUT,      IDC_STOP_NOW,      IDC_STOP_PLAYING,
                             IDC_QUIT_PLAYER,   IDC_HALT_COMPUTER, IDC_SONGS_LABEL,   IDC_MINUTES_LABEL,
-                            IDC_SLEEP,         IDC_HIBERNATE};
+                            IDC_SLEEP,         IDC_HIBERNATE,     IDC_FADE_LENGTH,   IDC_PAUSE};
 
 template <typename Function>
 Function importOf(HMODULE module, const char* name, Function) {
