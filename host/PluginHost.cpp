@@ -226,11 +226,16 @@ UINT deliveryPeriod(const PluginHost::Timer& timer, UINT slowTo) {
 }  // namespace
 
 bool PluginHost::tick() {
+    // The slowest live timer due first (the countdown's, as a rule): a timer
+    // of the same period left alive beside it, one whose kill was refused,
+    // takes its turn as it would on Windows instead of starving it.
     size_t chosen = timers.size();
     for (size_t i = 0; i < timers.size(); ++i) {
-        if (timers[i].alive) {
+        const Timer& timer = timers[i];
+        if (timer.alive &&
+            (chosen == timers.size() || timer.periodMs > timers[chosen].periodMs ||
+             (timer.periodMs == timers[chosen].periodMs && timer.dueMs < timers[chosen].dueMs))) {
             chosen = i;
-            break;
         }
     }
     if (chosen == timers.size()) {

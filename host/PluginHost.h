@@ -98,9 +98,9 @@ public:
     std::function<void()> afterTick;
     int ticksDelivered = 0;
     Timer ticking = {};
-    // Fires the first live timer once, as the message loop would, when it is
-    // due; first, in order, every tick of a faster timer due before it, the
-    // clock following each. False if no timer lives.
+    // Fires the slowest live timer due first once, as the message loop
+    // would, when it is due; first, in order, every tick of a faster timer
+    // due before it, the clock following each. False if no timer lives.
     bool tick();
     // Fires up to count ticks, stopping early when no timer is left.
     int ticks(int count);

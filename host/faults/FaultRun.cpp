@@ -144,15 +144,20 @@ void FaultRun::inDialog(const std::vector<DialogDriver::Step>& steps, const std:
 }
 
 std::vector<std::string> FaultRun::tickEffects(bool& killedATimer) {
+    for (const TraceEvent& event : host->trace.events) {
+        if (event.kind == TraceEvent::KillTimer) {
+            killsTried.insert(event.wParam);
+        }
+    }
     host->trace.clear();
     host->tick();
     std::vector<std::string> effects;
     killedATimer = false;
-    for (const std::string& line : host->trace.lines()) {
-        if (line == "killtimer") {
-            killedATimer = true;
-        } else {
-            effects.push_back(line);
+    for (const TraceEvent& event : host->trace.events) {
+        if (event.kind == TraceEvent::KillTimer) {
+            killedATimer = killsTried.insert(event.wParam).second || killedATimer;
+        } else if (!event.isResource() && !event.isNotificationArea()) {
+            effects.push_back(Trace::describe(event));
         }
     }
     return effects;

@@ -100,7 +100,9 @@ private:
     // ticks more if its timer lives on: those must not act.
     void playTicks(int limit);
     bool armed() const { return host->liveTimers() > 0; }
-    // Effects of one tick, the killing of timers left out (said apart).
+    // Effects of one tick, the killing of timers left out: killedATimer says
+    // whether it killed a timer not tried before (an end disarming), not one
+    // left alive by a refused kill, which the module tries again.
     std::vector<std::string> tickEffects(bool& killedATimer);
     // A later pluginConfig must still open the dialog.
     void reopen();
@@ -135,6 +137,7 @@ private:
     std::vector<std::string> broken;
     std::vector<std::string> stuck;
     std::set<std::vector<unsigned char>> records;  // every whole record the module wrote
+    std::set<UINT_PTR> killsTried;                 // the timers the module has tried to kill
     bool ended = false;
     std::string iconShown;     // the tooltip the icon first showed with
     std::string balloonShown;  // the first balloon's title

@@ -351,6 +351,18 @@ void FaultRun::floodWithForeignTicks() {
 void FaultRun::restartInsideTheFade() {
     startFromDialog();
     size_t restartedAt = 0;
+    UINT_PTR newCountdownsTimer = 0;
+    // The countdown armed last: the timers are listed as they were armed,
+    // and a countdown's tick is every 500 ms.
+    auto latestCountdownTimer = [this] {
+        UINT_PTR id = 0;
+        for (const PluginHost::Timer& timer : host->timers) {
+            if (timer.alive && timer.periodMs == 500) {
+                id = timer.id;
+            }
+        }
+        return id;
+    };
     int steps = 0;
     struct Act {
         int control;
@@ -381,6 +393,7 @@ void FaultRun::restartInsideTheFade() {
             }
             if (acted == actCount && restartedAt == 0) {
                 restartedAt = host->trace.events.size();
+                newCountdownsTimer = latestCountdownTimer();
             }
         };
         // The end begins with the fade; its steps follow, tick by tick,
@@ -396,8 +409,17 @@ void FaultRun::restartInsideTheFade() {
         facts.push_back("the listener did not get to start again during the fade");
         return;
     }
-    for (const std::string& effect : effectsSince(restartedAt)) {
-        if (effect == "killtimer" || effect == "send 273 40047 0" || effect == "opentoken" ||
+    // A kill of a timer the module armed before and could not kill then
+    // (the probe refused it) is the module's cleaning up, not the old end:
+    // only a kill of the new countdown's timer is.
+    for (size_t i = restartedAt; i < host->trace.events.size(); ++i) {
+        const TraceEvent& event = host->trace.events[i];
+        if (event.isResource()) {
+            continue;
+        }
+        std::string effect = Trace::describe(event);
+        bool killsTheNewCountdown = event.kind == TraceEvent::KillTimer && event.wParam == newCountdownsTimer;
+        if (killsTheNewCountdown || effect == "send 273 40047 0" || effect == "opentoken" ||
             effect.compare(0, 11, "exitwindows") == 0) {
             broken.push_back("the old end went on after a new countdown began: " + joined(effectsSince(restartedAt)));
             break;
