@@ -154,12 +154,15 @@ TEST_F(DialogTest, NumberFieldsTakeDigitsOnlyAndEnterDoesNothing) {
 TEST_F(DialogTest, TabVisitsEnabledStopsOnlyAndEnterPressesTheButton) {
     startPlugin();
     std::vector<int> visited;
-    for (int i = 0; i < 5; ++i) {
-        driver->then([&](DialogDriver& d) {
-            visited.push_back(d.focusedId());
-            d.tab();
-        });
-    }
+    auto tabThrough = [&](int stops) {
+        for (int i = 0; i < stops; ++i) {
+            driver->then([&](DialogDriver& d) {
+                visited.push_back(d.focusedId());
+                d.tab();
+            });
+        }
+    };
+    tabThrough(5);
     driver->then([&](DialogDriver& d) {
         EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_SONGS, IDC_SONGS, IDC_HALT_COMPUTER, IDC_START_STOP,
                                              IDC_COUNT_SONGS}));
@@ -169,12 +172,7 @@ TEST_F(DialogTest, TabVisitsEnabledStopsOnlyAndEnterPressesTheButton) {
         visited.clear();
         d.click(IDC_COUNT_MINUTES);
     });
-    for (int i = 0; i < 6; ++i) {
-        driver->then([&](DialogDriver& d) {
-            visited.push_back(d.focusedId());
-            d.tab();
-        });
-    }
+    tabThrough(6);
     driver->then([&](DialogDriver& d) {
         EXPECT_EQ(visited, (std::vector<int>{IDC_COUNT_MINUTES, IDC_MINUTES, IDC_WAIT_SONG_END, IDC_FADE_LENGTH,
                                              IDC_HALT_COMPUTER, IDC_START_STOP}));

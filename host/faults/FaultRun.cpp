@@ -186,6 +186,16 @@ void FaultRun::playTicks(int limit) {
     }
 }
 
+UINT_PTR FaultRun::latestCountdownTimer() const {
+    UINT_PTR id = 0;
+    for (const PluginHost::Timer& timer : host->timers) {
+        if (timer.alive && timer.periodMs == 500) {
+            id = timer.id;
+        }
+    }
+    return id;
+}
+
 void FaultRun::reopen() {
     inDialog({[](DialogDriver& d) { d.escape(); }});
 }

@@ -100,6 +100,8 @@ private:
     // ticks more if its timer lives on: those must not act.
     void playTicks(int limit);
     bool armed() const { return host->liveTimers() > 0; }
+    // The live countdown timer armed last (a countdown ticks every 500 ms).
+    UINT_PTR latestCountdownTimer() const;
     // Effects of one tick, the killing of timers left out: killedATimer says
     // whether it killed a timer not tried before (an end disarming), not one
     // left alive by a refused kill, which the module tries again.

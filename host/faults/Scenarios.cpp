@@ -352,17 +352,6 @@ void FaultRun::restartInsideTheFade() {
     startFromDialog();
     size_t restartedAt = 0;
     UINT_PTR newCountdownsTimer = 0;
-    // The countdown armed last: the timers are listed as they were armed,
-    // and a countdown's tick is every 500 ms.
-    auto latestCountdownTimer = [this] {
-        UINT_PTR id = 0;
-        for (const PluginHost::Timer& timer : host->timers) {
-            if (timer.alive && timer.periodMs == 500) {
-                id = timer.id;
-            }
-        }
-        return id;
-    };
     int steps = 0;
     struct Act {
         int control;
